@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace varnholt {
+
+// The companion packaging script under the user's home folder.
+inline constexpr char kHostMjsSuffix[] = "/.claude/skills/varnholt/payload/host.mjs";
+QString hostMjsPath();
+
+// The Node executable to run the companion script with: the first executable
+// candidate, else what the login shell's `command -v node` answers, else "node".
+QString resolveNode();
+QString resolveNode(const QStringList& candidates, const QString& loginShell);
+
+// The usable answer of the login shell: its last non-empty line when that is an
+// absolute path to an executable file (a profile may print a greeting first),
+// otherwise the empty text.
+QString nodeFromLoginShellOutput(const QString& output);
+
+}  // namespace varnholt

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+#include "RecentEvent.h"
+
+namespace varnholt::Store {
+
+// The per-user settings. Nothing is cached: every read goes to the settings
+// file and every write is synced to disk before it returns. A damaged or
+// unwritable file never throws: reads give the fallbacks.
+inline constexpr char kOrganization[] = "Varnholt";
+inline constexpr char kApplication[] = "Varnholt Control";
+inline constexpr int kRecentCap = 8;
+
+QSet<QString> pausedPaths();
+void setPausedPaths(const QSet<QString>& paths);
+void insertPausedPath(const QString& path);
+void removePausedPath(const QString& path);
+
+std::optional<QString> defaultOpenFolder();
+void setDefaultOpenFolder(const std::optional<QString>& folder);
+
+bool collapsed(const QString& id);
+void setCollapsed(const QString& id, bool value);
+
+bool panelCollapsed();
+void setPanelCollapsed(bool value);
+
+// The recent log, newest first.
+QList<RecentEvent> recent();
+void setRecent(const QList<RecentEvent>& events);
+void logRecent(const QString& title, const QString& action,
+               const std::optional<QString>& path = std::nullopt);
+void removeRecent(const RecentEvent& event);
+
+// The stored JSON form of the log. Encoding fails (nullopt) on a non-finite
+// time; decoding fails on anything but an array of well-formed events.
+std::optional<QByteArray> encodeRecent(const QList<RecentEvent>& events);
+std::optional<QList<RecentEvent>> decodeRecent(const QByteArray& json);
+
+}  // namespace varnholt::Store
