@@ -1,1 +1,442 @@
-// placeholder
+#!/usr/bin/env node
+// Varnholt companion packaging script.
+//
+// Turns a picked file or folder into a package folder that Varnholt Control
+// lists and serves on the local network:
+//
+//   node host.mjs --in PATH
+//
+// The package is made in the packages folder (the desktop folder + "/Varnholt")
+// and named after the pick; " 2", " 3"... are appended when that name is taken.
+// The last line it prints that begins with "{" is the answer the app reads:
+//
+//   {"packageDir":"/home/ana/Desktop/Varnholt/My Photos"}
+//
+// Failures print a message on standard error, no answer line, and exit with 1.
+// The pick itself is only ever read, never changed.
+//
+// Needs Node 18 or later; built-in modules only.
+
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const USAGE = 'Usage: node host.mjs --in PATH';
+
+class Refusal extends Error {}
+
+function fail(message) {
+    throw new Refusal(message);
+}
+
+// ---------------------------------------------------------------------------
+// Where packages live
+
+function cleanHome() {
+    // The app cleans its home path the same way (no trailing or doubled slashes).
+    let home = path.normalize(process.env.HOME || os.homedir());
+    if (home.length > 1 && home.endsWith('/')) {
+        home = home.slice(0, -1);
+    }
+    return home;
+}
+
+// The desktop folder as the app's platform layer sees it. On Linux that is the
+// XDG desktop directory read exactly the way the app's toolkit reads it: the
+// last XDG_DESKTOP_DIR line of user-dirs.dirs, quotes stripped, a leading
+// $HOME replaced by the home folder. A value that is not an absolute path is
+// invalid for xdg-user-dirs and falls back to ~/Desktop.
+export function desktopFolder(env = process.env, platform = process.platform) {
+    const home = cleanHome();
+    const fallback = home + '/Desktop';
+    if (platform === 'darwin') {
+        return fallback;
+    }
+    const configHome = env.XDG_CONFIG_HOME ? env.XDG_CONFIG_HOME : home + '/.config';
+    let text;
+    try {
+        text = fs.readFileSync(configHome + '/user-dirs.dirs', 'utf8');
+    } catch {
+        return fallback;
+    }
+    let result = null;
+    for (const rawLine of text.split('\n')) {
+        const line = rawLine.endsWith('\r') ? rawLine.slice(0, -1) : rawLine;
+        const match = /^XDG_(.*)_DIR=(.*)$/.exec(line);
+        if (!match || match[1] !== 'DESKTOP') {
+            continue;
+        }
+        let value = match[2];
+        if (value.length > 2 && value.startsWith('"') && value.endsWith('"')) {
+            value = value.slice(1, -1);
+        }
+        result = value.startsWith('$HOME') ? home + value.slice(5) : value;
+        if (result.length > 1 && result.endsWith('/')) {
+            result = result.slice(0, -1);
+        }
+    }
+    if (result === null || !path.isAbsolute(result)) {
+        return fallback;
+    }
+    return result;
+}
+
+export function packagesFolder() {
+    return desktopFolder() + '/Varnholt';
+}
+
+// ---------------------------------------------------------------------------
+// Small helpers
+
+function isInside(child, parent) {
+    return child === parent || child.startsWith(parent === '/' ? '/' : parent + '/');
+}
+
+function realOrNull(p) {
+    try {
+        return fs.realpathSync(p);
+    } catch {
+        return null;
+    }
+}
+
+function describe(err) {
+    switch (err && err.code) {
+        case 'ENOENT':
+            return 'it does not exist';
+        case 'EACCES':
+        case 'EPERM':
+            return 'permission denied';
+        case 'ENOSPC':
+            return 'the disk is full';
+        case 'ELOOP':
+            return 'too many levels of symbolic links';
+        default:
+            return err && err.message ? err.message : String(err);
+    }
+}
+
+const IMAGE = new Set(['png', 'jpg', 'jpeg', 'gif', 'webp', 'avif', 'svg', 'bmp', 'ico', 'apng']);
+const VIDEO = new Set(['mp4', 'm4v', 'webm', 'mov', 'ogv']);
+const AUDIO = new Set(['mp3', 'm4a', 'aac', 'wav', 'ogg', 'oga', 'opus', 'flac']);
+const PAGE = new Set(['html', 'htm']);
+
+export function kindOf(fileName) {
+    const ext = path.extname(fileName).slice(1).toLowerCase();
+    if (IMAGE.has(ext)) return 'image';
+    if (VIDEO.has(ext)) return 'video';
+    if (AUDIO.has(ext)) return 'audio';
+    if (PAGE.has(ext)) return 'page';
+    return 'file';
+}
+
+export function escapeHtml(text) {
+    return text
+        .replace(/&/g, '&amp;')
+        .replace(/</g, '&lt;')
+        .replace(/>/g, '&gt;')
+        .replace(/"/g, '&quot;')
+        .replace(/'/g, '&#39;');
+}
+
+// The page that shows a single shared file. The file sits next to it, so its
+// address is the encoded name alone (encodeURIComponent leaves no ":" or "/",
+// so a name can never turn into a scheme or another folder).
+export function pageFor(fileName) {
+    const name = escapeHtml(fileName);
+    const url = escapeHtml(encodeURIComponent(fileName));
+    let body;
+    switch (kindOf(fileName)) {
+        case 'image':
+            body = `<img src="${url}" alt="${name}">`;
+            break;
+        case 'video':
+            body = `<video src="${url}" controls playsinline preload="metadata"></video>`;
+            break;
+        case 'audio':
+            body = `<audio src="${url}" controls preload="metadata"></audio>`;
+            break;
+        case 'page':
+            body = `<p><a class="button" href="${url}">Open ${name}</a></p>`;
+            break;
+        default:
+            body = '';
+            break;
+    }
+    return `<!doctype html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>${name}</title>
+<style>
+  :root { color-scheme: dark; }
+  body { margin: 0; padding: 16px; background: #1c1c1e; color: #f2f2f7;
+         font: 16px/1.4 -apple-system, system-ui, sans-serif; text-align: center; }
+  h1 { font-size: 18px; font-weight: 600; word-break: break-word; }
+  img, video { max-width: 100%; max-height: 80vh; border-radius: 8px; }
+  audio { width: 100%; max-width: 480px; }
+  a.button { display: inline-block; margin-top: 12px; padding: 10px 18px; border-radius: 8px;
+             background: #0a84ff; color: #fff; text-decoration: none; }
+</style>
+</head>
+<body>
+<h1>${name}</h1>
+${body}
+<p><a class="button" href="${url}" download>Download ${name}</a></p>
+</body>
+</html>
+`;
+}
+
+export function howToShare(title) {
+    return `How to share "${title}"
+
+1. Open Varnholt Control.
+2. In the QUICK HOST section, find "${title}" and press Start.
+3. It now shows up under CURRENTLY HOSTED with its address. Press Copy URL
+   next to it (the address looks like http://192.168.1.20:1010/).
+4. On your phone, join the same Wi-Fi network as this computer and open that
+   address in the phone's web browser.
+5. When you are done, press Stop in Varnholt Control.
+
+Good to know
+- Everyone on the same Wi-Fi can open the address while it runs, so share
+  only what you are happy for them to see.
+- This package is a copy. Changing the original does not change what is
+  shared: pick it again with Open... to make a fresh package.
+- This file and any file named Varnholt.command are never shared.
+`;
+}
+
+// ---------------------------------------------------------------------------
+// Copying
+
+// Copies the folder `srcRoot` (a real, resolved path) into `dstRoot`, which
+// exists and is empty. Symbolic links are copied as links only when they
+// point inside the pick; each is rewritten as a relative link so it points at
+// the same item inside the package. Links leading out of the pick, broken
+// links and special files (sockets, pipes, devices) are left out, as is the
+// packages folder itself when the pick contains it.
+function copyTree(srcRoot, dstRoot, { exclude, skipped }) {
+    const walk = (srcDir, dstDir) => {
+        let names;
+        try {
+            names = fs.readdirSync(srcDir);
+        } catch (err) {
+            skipped.push(`${srcDir} (${describe(err)})`);
+            return;
+        }
+        names.sort();
+        for (const name of names) {
+            const src = path.join(srcDir, name);
+            const dst = path.join(dstDir, name);
+            let st;
+            try {
+                st = fs.lstatSync(src);
+            } catch (err) {
+                skipped.push(`${src} (${describe(err)})`);
+                continue;
+            }
+            if (st.isSymbolicLink()) {
+                copyLink(src, dst, srcRoot, skipped);
+            } else if (st.isDirectory()) {
+                if (exclude && src === exclude) {
+                    skipped.push(`${src} (the Varnholt packages folder is never packaged)`);
+                    continue;
+                }
+                fs.mkdirSync(dst);
+                walk(src, dst);
+            } else if (st.isFile()) {
+                try {
+                    fs.copyFileSync(src, dst, fs.constants.COPYFILE_EXCL);
+                } catch (err) {
+                    if (err.code === 'EACCES' || err.code === 'EPERM' || err.code === 'ENOENT') {
+                        skipped.push(`${src} (${describe(err)})`);
+                        continue;
+                    }
+                    throw err;
+                }
+                try {
+                    fs.utimesSync(dst, st.atime, st.mtime);
+                } catch {
+                    // Keeping the time is a nicety only.
+                }
+            } else {
+                skipped.push(`${src} (not a regular file or folder)`);
+            }
+        }
+    };
+    walk(srcRoot, dstRoot);
+}
+
+function copyLink(src, dst, srcRoot, skipped) {
+    const target = realOrNull(src);
+    if (target === null) {
+        skipped.push(`${src} (a broken link)`);
+        return;
+    }
+    if (!isInside(target, srcRoot)) {
+        skipped.push(`${src} (a link to something outside what you picked)`);
+        return;
+    }
+    let relative = path.relative(path.dirname(src), target);
+    if (relative === '') {
+        relative = '.';
+    }
+    fs.symlinkSync(relative, dst);
+}
+
+// ---------------------------------------------------------------------------
+// Making the package
+
+function createPackageFolder(folder, title) {
+    for (let n = 1; n < 100000; n++) {
+        const name = n === 1 ? title : `${title} ${n}`;
+        const dir = path.join(folder, name);
+        try {
+            // Not recursive: an existing folder must fail, so nothing is reused.
+            fs.mkdirSync(dir);
+            return dir;
+        } catch (err) {
+            if (err.code !== 'EEXIST') {
+                fail(`Can't create the package folder ${dir}: ${describe(err)}.`);
+            }
+        }
+    }
+    fail(`Can't find a free name for "${title}" in ${folder}.`);
+}
+
+function parseArgs(argv) {
+    let input = null;
+    for (let i = 0; i < argv.length; i++) {
+        const arg = argv[i];
+        if (arg === '--in') {
+            if (input !== null) {
+                fail(`--in was given twice.\n${USAGE}`);
+            }
+            if (i + 1 >= argv.length || argv[i + 1] === '') {
+                fail(`--in needs the path of a file or folder.\n${USAGE}`);
+            }
+            input = argv[++i];
+        } else {
+            fail(`Unknown argument: ${arg}\n${USAGE}`);
+        }
+    }
+    if (input === null) {
+        fail(`Nothing to package: give a file or folder with --in.\n${USAGE}`);
+    }
+    return { input };
+}
+
+export function makePackage(input) {
+    const picked = path.resolve(input);
+    let st;
+    try {
+        st = fs.statSync(picked);
+    } catch (err) {
+        fail(`Can't package ${picked}: ${describe(err)}.`);
+    }
+    const realPick = realOrNull(picked);
+    if (realPick === null) {
+        fail(`Can't package ${picked}: it cannot be resolved.`);
+    }
+    if (!st.isDirectory() && !st.isFile()) {
+        fail(`Can't package ${picked}: it is neither a file nor a folder.`);
+    }
+    try {
+        fs.accessSync(realPick, fs.constants.R_OK | (st.isDirectory() ? fs.constants.X_OK : 0));
+        if (st.isDirectory()) {
+            fs.readdirSync(realPick);
+        }
+    } catch (err) {
+        fail(`Can't read ${picked}: ${describe(err)}.`);
+    }
+
+    const folder = packagesFolder();
+    const realFolder = realOrNull(folder);
+    if (realFolder !== null && isInside(realPick, realFolder)) {
+        fail(`Can't package ${picked}: it is the Varnholt packages folder or lies inside it.` +
+             ' Start a package from Varnholt Control instead.');
+    }
+    try {
+        fs.mkdirSync(folder, { recursive: true });
+    } catch (err) {
+        fail(`Can't create the packages folder ${folder}: ${describe(err)}.`);
+    }
+    const realFolderNow = realOrNull(folder);
+    if (realFolderNow === null || !fs.statSync(realFolderNow).isDirectory()) {
+        fail(`Can't use the packages folder ${folder}: it is not a folder.`);
+    }
+
+    const title = path.basename(picked) || 'Package';
+    console.log(`Packaging ${picked}`);
+    const dir = createPackageFolder(folder, title);
+    const skipped = [];
+    try {
+        if (st.isDirectory()) {
+            const index = realOrNull(path.join(realPick, 'index.html'));
+            const hasIndex = index !== null && isInside(index, realPick) &&
+                             fs.statSync(index).isFile();
+            let dest = dir;
+            if (hasIndex) {
+                dest = path.join(dir, 'site');
+                fs.mkdirSync(dest);
+            }
+            copyTree(realPick, dest, { exclude: realFolderNow, skipped });
+        } else {
+            const site = path.join(dir, 'site');
+            fs.mkdirSync(site);
+            const fileName = path.basename(picked);
+            fs.copyFileSync(realPick, path.join(site, fileName), fs.constants.COPYFILE_EXCL);
+            if (fileName !== 'index.html') {
+                fs.writeFileSync(path.join(site, 'index.html'), pageFor(fileName), { flag: 'wx' });
+            }
+        }
+        try {
+            fs.writeFileSync(path.join(dir, 'HOW TO SHARE.txt'), howToShare(path.basename(dir)),
+                             { flag: 'wx' });
+        } catch (err) {
+            // A "HOW TO SHARE.txt" of the user's own stays as it is.
+            if (err.code !== 'EEXIST') throw err;
+        }
+    } catch (err) {
+        // Only the folder made just now is removed; the pick is never touched.
+        fs.rmSync(dir, { recursive: true, force: true });
+        if (err instanceof Refusal) throw err;
+        fail(`Can't package ${picked}: ${describe(err)}.`);
+    }
+    for (const item of skipped) {
+        console.error(`Left out ${item}`);
+    }
+    console.log(`Packaged ${title} into ${dir}`);
+    return dir;
+}
+
+function main() {
+    const argv = process.argv.slice(2);
+    if (argv.length === 1 && (argv[0] === '--help' || argv[0] === '-h')) {
+        console.log(USAGE);
+        return 0;
+    }
+    try {
+        const { input } = parseArgs(argv);
+        const dir = makePackage(input);
+        console.log(JSON.stringify({ packageDir: dir }));
+        return 0;
+    } catch (err) {
+        if (err instanceof Refusal) {
+            console.error(err.message);
+        } else {
+            console.error(`host.mjs failed: ${err && err.stack ? err.stack : err}`);
+        }
+        return 1;
+    }
+}
+
+const invokedDirectly =
+    process.argv[1] && realOrNull(process.argv[1]) === realOrNull(fileURLToPath(import.meta.url));
+if (invokedDirectly) {
+    process.exitCode = main();
+}

@@ -1,0 +1,299 @@
+// Runs the real host.mjs in a throw-away HOME for every test.
+import assert from 'node:assert/strict';
+import { spawnSync, execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import test from 'node:test';
+import { fileURLToPath } from 'node:url';
+
+const SCRIPT = fileURLToPath(new URL('../host.mjs', import.meta.url));
+const isRoot = typeof process.getuid === 'function' && process.getuid() === 0;
+
+function sandbox(t) {
+    const dir = fs.realpathSync(fs.mkdtempSync(path.join(os.tmpdir(), 'varnholt-host-')));
+    t.after(() => {
+        // Undo chmods made by a test so everything can be removed.
+        execFileSync('chmod', ['-R', 'u+rwx', dir]);
+        fs.rmSync(dir, { recursive: true, force: true });
+    });
+    const home = path.join(dir, 'home');
+    const config = path.join(home, '.config');
+    fs.mkdirSync(config, { recursive: true });
+    const picks = path.join(dir, 'picks');
+    fs.mkdirSync(picks);
+    const env = { PATH: process.env.PATH, HOME: home, XDG_CONFIG_HOME: config };
+    return { dir, home, config, picks, env, packages: path.join(home, 'Desktop', 'Varnholt') };
+}
+
+function run(box, args) {
+    const r = spawnSync(process.execPath, [SCRIPT, ...args], { env: box.env, encoding: 'utf8' });
+    const lines = r.stdout.split('\n').filter((l) => l !== '');
+    const answers = lines.filter((l) => l.startsWith('{'));
+    return { status: r.status, stdout: r.stdout, stderr: r.stderr, lines, answers };
+}
+
+// The answer the app reads: the last line beginning with "{".
+function pack(box, pick) {
+    const r = run(box, ['--in', pick]);
+    assert.equal(r.status, 0, r.stderr);
+    assert.ok(r.answers.length > 0, `no answer line in:\n${r.stdout}`);
+    assert.ok(r.lines.length >= 2, 'a progress line comes before the answer');
+    const answer = JSON.parse(r.answers.at(-1));
+    assert.equal(typeof answer.packageDir, 'string');
+    assert.ok(path.isAbsolute(answer.packageDir));
+    return { ...r, dir: answer.packageDir };
+}
+
+function tree(dir) {
+    const out = [];
+    const walk = (d, rel) => {
+        for (const name of fs.readdirSync(d).sort()) {
+            const p = path.join(d, name);
+            const r = rel ? `${rel}/${name}` : name;
+            const st = fs.lstatSync(p);
+            if (st.isSymbolicLink()) out.push(`${r} -> ${fs.readlinkSync(p)}`);
+            else if (st.isDirectory()) { out.push(`${r}/`); walk(p, r); }
+            else out.push(r);
+        }
+    };
+    walk(dir, '');
+    return out;
+}
+
+function write(file, text = 'x') {
+    fs.mkdirSync(path.dirname(file), { recursive: true });
+    fs.writeFileSync(file, text);
+}
+
+test('a folder with an index.html becomes the package site', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'My Site');
+    write(path.join(pick, 'index.html'), '<h1>hi</h1>');
+    write(path.join(pick, 'css', 'main.css'), 'body{}');
+    const { dir } = pack(box, pick);
+    assert.equal(dir, path.join(box.packages, 'My Site'));
+    assert.deepEqual(tree(dir),
+                     ['HOW TO SHARE.txt', 'site/', 'site/css/', 'site/css/main.css', 'site/index.html']);
+    assert.equal(fs.readFileSync(path.join(dir, 'site', 'index.html'), 'utf8'), '<h1>hi</h1>');
+    const howTo = fs.readFileSync(path.join(dir, 'HOW TO SHARE.txt'), 'utf8');
+    assert.match(howTo, /Varnholt Control/);
+    assert.match(howTo, /Start/);
+    assert.match(howTo, /same Wi-Fi/);
+});
+
+test('a folder without an index.html is copied to the package root', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'notes');
+    write(path.join(pick, 'a.txt'), 'A');
+    write(path.join(pick, 'deep', 'b.txt'), 'B');
+    write(path.join(pick, '.hidden'), 'H');
+    const { dir } = pack(box, pick);
+    assert.deepEqual(tree(dir), ['.hidden', 'HOW TO SHARE.txt', 'a.txt', 'deep/', 'deep/b.txt']);
+    assert.equal(fs.readFileSync(path.join(dir, 'deep', 'b.txt'), 'utf8'), 'B');
+    // The pick is only read.
+    assert.deepEqual(tree(pick), ['.hidden', 'a.txt', 'deep/', 'deep/b.txt']);
+});
+
+test('a single file gets a page that shows it', async (t) => {
+    const cases = [
+        ['photo.JPG', /<img src="photo\.JPG"/],
+        ['clip.mp4', /<video src="clip\.mp4" controls/],
+        ['song.mp3', /<audio src="song\.mp3" controls/],
+        ['report.pdf', /<a class="button" href="report\.pdf" download>/],
+        ['demo.html', /<a class="button" href="demo\.html">Open demo\.html<\/a>/],
+    ];
+    for (const [name, expected] of cases) {
+        await t.test(name, (t2) => {
+            const box = sandbox(t2);
+            const pick = path.join(box.picks, name);
+            write(pick, 'data');
+            const { dir } = pack(box, pick);
+            assert.equal(dir, path.join(box.packages, name));
+            assert.deepEqual(tree(dir),
+                             ['HOW TO SHARE.txt', 'site/', `site/${name}`, 'site/index.html'].sort());
+            const page = fs.readFileSync(path.join(dir, 'site', 'index.html'), 'utf8');
+            assert.match(page, expected);
+            assert.match(page, /<meta name="viewport" content="width=device-width, initial-scale=1">/);
+            assert.equal(fs.readFileSync(path.join(dir, 'site', name), 'utf8'), 'data');
+        });
+    }
+});
+
+test('a file name is escaped in the page and encoded in its address', (t) => {
+    const box = sandbox(t);
+    const name = `a <b> & "c" 'd' #1?.png`;
+    write(path.join(box.picks, name), 'img');
+    const { dir } = pack(box, path.join(box.picks, name));
+    const page = fs.readFileSync(path.join(dir, 'site', 'index.html'), 'utf8');
+    const src = /<img src="([^"]*)" alt="([^"]*)">/.exec(page);
+    assert.ok(src, page);
+    assert.equal(src[1], 'a%20%3Cb%3E%20%26%20%22c%22%20&#39;d&#39;%20%231%3F.png');
+    assert.equal(src[2], 'a &lt;b&gt; &amp; &quot;c&quot; &#39;d&#39; #1?.png');
+    assert.ok(!page.includes('<b>'));
+    // Decoding what a browser would request gives the file's name back.
+    const url = src[1].replace(/&#39;/g, "'");
+    assert.equal(decodeURIComponent(url), name);
+});
+
+test('a single index.html is the site itself', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'index.html');
+    write(pick, '<p>mine</p>');
+    const { dir } = pack(box, pick);
+    assert.deepEqual(tree(dir), ['HOW TO SHARE.txt', 'site/', 'site/index.html']);
+    assert.equal(fs.readFileSync(path.join(dir, 'site', 'index.html'), 'utf8'), '<p>mine</p>');
+});
+
+test('a taken name gets " 2", " 3" and nothing existing is touched', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'Trip');
+    write(path.join(pick, 'a.txt'), 'new');
+    write(path.join(box.packages, 'Trip', 'keep.txt'), 'old');
+    write(path.join(box.packages, 'Trip 3'), 'a file, not a folder');
+    assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 2'));
+    assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 4'));
+    assert.deepEqual(tree(path.join(box.packages, 'Trip')), ['keep.txt']);
+    assert.equal(fs.readFileSync(path.join(box.packages, 'Trip 3'), 'utf8'), 'a file, not a folder');
+});
+
+test('links leading out of the pick are left out, links inside are kept', (t) => {
+    const box = sandbox(t);
+    const secret = path.join(box.dir, 'secret.txt');
+    write(secret, 'secret');
+    fs.mkdirSync(path.join(box.dir, 'private'));
+    const pick = path.join(box.picks, 'album');
+    write(path.join(pick, 'a.txt'), 'A');
+    write(path.join(pick, 'sub', 'b.txt'), 'B');
+    fs.symlinkSync(secret, path.join(pick, 'abs-out'));
+    fs.symlinkSync('../../secret.txt', path.join(pick, 'rel-out'));
+    fs.symlinkSync(path.join(box.dir, 'private'), path.join(pick, 'dir-out'));
+    fs.symlinkSync('../a.txt', path.join(pick, 'sub', 'rel-in'));
+    fs.symlinkSync(path.join(pick, 'sub', 'b.txt'), path.join(pick, 'abs-in'));
+    fs.symlinkSync('sub', path.join(pick, 'dir-in'));
+    fs.symlinkSync('nowhere', path.join(pick, 'broken'));
+    const r = pack(box, pick);
+    assert.deepEqual(tree(r.dir), [
+        'HOW TO SHARE.txt', 'a.txt', 'abs-in -> sub/b.txt', 'dir-in -> sub', 'sub/',
+        'sub/b.txt', 'sub/rel-in -> ../a.txt',
+    ]);
+    // Kept links resolve inside the package, not to the pick.
+    assert.equal(fs.realpathSync(path.join(r.dir, 'abs-in')), path.join(r.dir, 'sub', 'b.txt'));
+    assert.match(r.stderr, /abs-out/);
+});
+
+test('a link pick is packaged under its own name', (t) => {
+    const box = sandbox(t);
+    const real = path.join(box.dir, 'real-folder');
+    write(path.join(real, 'a.txt'));
+    const link = path.join(box.picks, 'Shortcut');
+    fs.symlinkSync(real, link);
+    const { dir } = pack(box, link);
+    assert.equal(dir, path.join(box.packages, 'Shortcut'));
+    assert.deepEqual(tree(dir), ['HOW TO SHARE.txt', 'a.txt']);
+});
+
+test('the desktop folder follows user-dirs.dirs like the app does', async (t) => {
+    const cases = [
+        ['XDG_DESKTOP_DIR="$HOME/Schreibtisch"\n', 'Schreibtisch'],
+        ['# comment\nXDG_DESKTOP_DIR="$HOME/First"\nXDG_DESKTOP_DIR="$HOME/Second/"\n', 'Second'],
+        ['XDG_DESKTOP_DIR="$HOME/Crlf"\r\n', 'Crlf'],
+        ['XDG_DOWNLOAD_DIR="$HOME/Downloads"\n', 'Desktop'],
+        ['XDG_DESKTOP_DIR="relative/path"\n', 'Desktop'],
+        ['  XDG_DESKTOP_DIR="$HOME/Indented"\n', 'Desktop'],
+    ];
+    for (const [file, desktop] of cases) {
+        await t.test(JSON.stringify(file), (t2) => {
+            const box = sandbox(t2);
+            fs.writeFileSync(path.join(box.config, 'user-dirs.dirs'), file);
+            const pick = path.join(box.picks, 'p.txt');
+            write(pick);
+            const { dir } = pack(box, pick);
+            assert.equal(dir, path.join(box.home, desktop, 'Varnholt', 'p.txt'));
+        });
+    }
+    await t.test('absolute folder in XDG_CONFIG_HOME elsewhere', (t2) => {
+        const box = sandbox(t2);
+        const config = path.join(box.dir, 'elsewhere');
+        fs.mkdirSync(config);
+        const desk = path.join(box.dir, 'desk');
+        fs.writeFileSync(path.join(config, 'user-dirs.dirs'), `XDG_DESKTOP_DIR="${desk}"\n`);
+        box.env.XDG_CONFIG_HOME = config;
+        const pick = path.join(box.picks, 'p.txt');
+        write(pick);
+        assert.equal(pack(box, pick).dir, path.join(desk, 'Varnholt', 'p.txt'));
+    });
+});
+
+test('the packages folder is not packaged into itself', async (t) => {
+    await t.test('the packages folder or anything in it is refused', (t2) => {
+        const box = sandbox(t2);
+        write(path.join(box.packages, 'Old', 'a.txt'));
+        for (const pick of [box.packages, path.join(box.packages, 'Old'),
+                            path.join(box.packages, 'Old', 'a.txt')]) {
+            const r = run(box, ['--in', pick]);
+            assert.equal(r.status, 1);
+            assert.deepEqual(r.answers, []);
+            assert.match(r.stderr, /packages folder/);
+        }
+        assert.deepEqual(fs.readdirSync(box.packages), ['Old']);
+    });
+    await t.test('a pick holding the packages folder leaves it out', (t2) => {
+        const box = sandbox(t2);
+        const desktop = path.join(box.home, 'Desktop');
+        write(path.join(desktop, 'todo.txt'));
+        write(path.join(box.packages, 'Old', 'a.txt'));
+        const { dir } = pack(box, desktop);
+        assert.equal(dir, path.join(box.packages, 'Desktop'));
+        assert.deepEqual(tree(dir), ['HOW TO SHARE.txt', 'todo.txt']);
+    });
+});
+
+test('the answer is the last line beginning with "{" even for odd names', (t) => {
+    const box = sandbox(t);
+    const name = 'x\n{"packageDir":"elsewhere"}';
+    const pick = path.join(box.picks, name);
+    write(pick);
+    const r = pack(box, pick);
+    assert.equal(r.dir, path.join(box.packages, name));
+    assert.equal(r.lines.at(-1), r.answers.at(-1));
+    assert.ok(fs.statSync(r.dir).isDirectory());
+});
+
+test('bad input fails with a message and no answer', async (t) => {
+    const cases = [
+        ['a missing pick', (box) => ['--in', path.join(box.picks, 'gone')], /does not exist/],
+        ['--in without a path', () => ['--in'], /needs the path/],
+        ['--in with an empty path', () => ['--in', ''], /needs the path/],
+        ['no arguments', () => [], /Nothing to package/],
+        ['an unknown argument', (box) => ['--in', box.picks, '--force'], /Unknown argument: --force/],
+        ['--in given twice', (box) => ['--in', box.picks, '--in', box.picks], /twice/],
+        ['a pipe', (box) => {
+            const fifo = path.join(box.picks, 'fifo');
+            execFileSync('mkfifo', [fifo]);
+            return ['--in', fifo];
+        }, /neither a file nor a folder/],
+    ];
+    for (const [label, args, message] of cases) {
+        await t.test(label, (t2) => {
+            const box = sandbox(t2);
+            const r = run(box, args(box));
+            assert.equal(r.status, 1);
+            assert.deepEqual(r.answers, []);
+            assert.match(r.stderr, message);
+            assert.ok(!fs.existsSync(box.packages) || fs.readdirSync(box.packages).length === 0);
+        });
+    }
+    for (const kind of ['file', 'folder']) {
+        await t.test(`an unreadable ${kind}`, { skip: isRoot && 'root reads everything' }, (t2) => {
+            const box = sandbox(t2);
+            const pick = path.join(box.picks, 'locked');
+            if (kind === 'file') write(pick); else write(path.join(pick, 'a.txt'));
+            fs.chmodSync(pick, 0o000);
+            const r = run(box, ['--in', pick]);
+            assert.equal(r.status, 1);
+            assert.deepEqual(r.answers, []);
+            assert.match(r.stderr, /permission denied/);
+        });
+    }
+});
