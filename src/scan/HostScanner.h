@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -14,12 +15,13 @@
 namespace varnholt::HostScanner {
 
 // A process's short command name must contain one of these (lower-cased).
-inline const QStringList whitelist = {"python", "node", "ruby", "php", "java",
-                                      "http", "serve", "caddy", "nginx", "ngrok"};
+inline const QStringList whitelist = {"python", "node",  "ruby",  "php",   "java",
+                                      "http",   "serve", "caddy", "nginx", "ngrok"};
 // A loopback-only listener's full command line must contain one of these.
 inline const QStringList localServerMarkers = {
-    "http.server", "simplehttpserver", "http-server", "webpack-dev-server", "vite",
-    "next-server", "caddy", "nginx", "ngrok"};
+    "http.server", "simplehttpserver", "http-server", "webpack-dev-server",
+    "vite",        "next-server",      "caddy",       "nginx",
+    "ngrok"};
 // The index server's port; never listed.
 inline constexpr qint64 indexServerPort = 5757;
 
@@ -33,8 +35,11 @@ QString friendlyName(qint32 pid, const QString& command, const QString& fullComm
                      ProcessSource& source);
 QString lastPathComponent(const QString& path);
 
-// True when no process holds an internet socket (TCP or UDP, any state) on port.
+// True when no process holds an internet socket (TCP or UDP, any state) on
+// port. A port outside 1...65535 is never free.
 bool isFreePort(qint64 port);
+// The first free port of from...to (inclusive), trying them in order; nullopt
+// when none is free or from > to.
 std::optional<qint64> firstFreePort(qint64 from, qint64 to);
 std::optional<qint64> firstFreePort(qint64 from, qint64 to,
                                     const std::function<bool(qint64)>& isFree);
@@ -53,5 +58,8 @@ QString packagesFolder();
 QList<QuickHostPackage> allPackages();
 QList<QuickHostPackage> quickHostPackages();
 QList<QuickHostPackage> pausedPackages();
+// The same split against a given paused set (exact path equality).
+QList<QuickHostPackage> quickHostPackages(const QSet<QString>& pausedPaths);
+QList<QuickHostPackage> pausedPackages(const QSet<QString>& pausedPaths);
 
 }  // namespace varnholt::HostScanner

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace varnholt::NetworkParsers {
 
@@ -11,7 +12,12 @@ QString ssidFromNetworksetup(const QString& output);
 // `ipconfig getifaddr en0`: the trimmed address, or "not connected".
 QString addressFromIpconfig(const QString& output);
 
-// `iw dev IF link`: the value of the "SSID: " line, or the empty text.
+// `iw dev IF link`: the value of the "SSID: " line with iw's \xNN escapes
+// undone, or the empty text ("Not connected.").
 QString ssidFromIwLink(const QString& output);
+
+// /proc/net/route: the interfaces that carry a default route (destination
+// 00000000, route up), in table order.
+QStringList defaultRouteInterfaces(const QString& procNetRoute);
 
 }  // namespace varnholt::NetworkParsers

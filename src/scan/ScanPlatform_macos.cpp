@@ -6,9 +6,13 @@
 
 namespace varnholt::ScanPlatform {
 
-std::unique_ptr<ProcessSource> defaultSource() { return std::make_unique<CommandLineSource>(); }
+std::unique_ptr<ProcessSource> defaultSource() {
+    return std::make_unique<CommandLineSource>();
+}
 
-std::optional<bool> isFreePortNative(qint64) { return std::nullopt; }
+std::optional<bool> isFreePortNative(qint64) {
+    return std::nullopt;
+}
 
 QString ssid() {
     return NetworkParsers::ssidFromNetworksetup(

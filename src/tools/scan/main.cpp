@@ -1,1 +1,104 @@
-int main() { return 0; }
+// varnholt-scan: what this machine serves right now, without the panel.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include "scan/HostScanner.h"
+
+namespace {
+
+using varnholt::HostedPort;
+
+QString networkLine(const QString& ssid, const QString& address) {
+    return ssid.isEmpty() ? QStringLiteral("Wi-Fi: ") + address
+                          : ssid + QStringLiteral(" · ") + address;
+}
+
+QByteArray asJson(const QString& ssid, const QString& address, const QList<HostedPort>& servers) {
+    QJsonArray list;
+    for (const HostedPort& server : servers) {
+        list.append(QJsonObject{
+            {"pid", server.pid},
+            {"command", server.command},
+            {"port", server.port},
+            {"scope", server.scope},
+            {"friendlyName", server.friendlyName},
+        });
+    }
+    const QJsonObject root{{"ssid", ssid}, {"address", address}, {"servers", list}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QString asTable(const QList<HostedPort>& servers) {
+    QList<QStringList> rows;
+    for (const HostedPort& s : servers) {
+        rows.append(
+            {QString::number(s.port), s.scope, s.friendlyName, QString::number(s.pid), s.command});
+    }
+    QList<qsizetype> widths(5, 0);
+    for (const QStringList& row : rows) {
+        for (int i = 0; i < row.size(); ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    QString out;
+    for (const QStringList& row : rows) {
+        QString line = row[0].rightJustified(widths[0]);  // numbers align right
+        line += QStringLiteral("  ") + row[1].leftJustified(widths[1]);
+        line += QStringLiteral("  ") + row[2].leftJustified(widths[2]);
+        line += QStringLiteral("  ") + row[3].rightJustified(widths[3]);
+        line += QStringLiteral("  ") + row[4];
+        out += line + QLatin1Char('\n');
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnholt-scan"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists the servers this machine is serving right now, as the Varnholt "
+                       "Control panel shows them:\nthe Wi-Fi name and LAN address, then one line "
+                       "per server with its port, scope\n(NET: reachable from the network, "
+                       "LOCAL: this machine only), name, process id and command."));
+    parser.addHelpOption();
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print one JSON object instead of the table."));
+    parser.addOption(json);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << "varnholt-scan: " << parser.errorText() << "\nTry 'varnholt-scan --help'.\n";
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        out << parser.helpText();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << "varnholt-scan: unexpected argument '" << parser.positionalArguments().first()
+            << "'\nTry 'varnholt-scan --help'.\n";
+        return 2;
+    }
+
+    const QString ssid = varnholt::HostScanner::ssid();
+    const QString address = varnholt::HostScanner::wifiIP();
+    const QList<HostedPort> servers = varnholt::HostScanner::scan();
+
+    if (parser.isSet(json)) {
+        out << asJson(ssid, address, servers);
+    } else {
+        out << networkLine(ssid, address) << '\n' << asTable(servers);
+    }
+    return 0;
+}
