@@ -1,17 +1,63 @@
 #include "NodeResolver.h"
 
 #include <QDir>
+#include <QFile>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Shell.h"
 #include "Tools.h"
 
 namespace varnholt {
 
-QString hostMjsPath() { return QDir::homePath() + kHostMjsSuffix; }
+namespace {
 
-QString resolveNode() { return resolveNode(tools().nodeCandidates, loginShell()); }
+bool isExecutableFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    return ::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(native.constData(), X_OK) == 0;
+}
 
-QString resolveNode(const QStringList&, const QString&) { return "node"; }
+}  // namespace
 
-QString nodeFromLoginShellOutput(const QString&) { return {}; }
+QString hostMjsPath() {
+    return QDir::homePath() + kHostMjsSuffix;
+}
+
+QString resolveNode() {
+    return resolveNode(tools().nodeCandidates, loginShell());
+}
+
+QString resolveNode(const QStringList& candidates, const QString& loginShell) {
+    for (const QString& candidate : candidates) {
+        if (isExecutableFile(candidate)) {
+            return candidate;
+        }
+    }
+    const QString answer =
+        nodeFromLoginShellOutput(probe(loginShell, {QStringLiteral("-l"), QStringLiteral("-c"),
+                                                    QStringLiteral("command -v node")}));
+    return answer.isEmpty() ? QStringLiteral("node") : answer;
+}
+
+QString nodeFromLoginShellOutput(const QString& output) {
+    // A login profile may print a greeting (or anything else) before the
+    // answer; only a last line that names a runnable file is trusted, so the
+    // packaging step never tries to launch a sentence.
+    const QStringList lines = output.split(QChar(u'\n'));
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const QString line = it->trimmed();
+        if (line.isEmpty()) {
+            continue;
+        }
+        if (line.startsWith(QChar(u'/')) && isExecutableFile(line)) {
+            return line;
+        }
+        return {};
+    }
+    return {};
+}
 
 }  // namespace varnholt

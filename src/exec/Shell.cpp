@@ -1,10 +1,264 @@
 #include "Shell.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "Spawn.h"
+
 namespace varnholt {
 
-QString shell(const QString&, const QStringList&, const std::optional<QString>&,
-              std::optional<std::chrono::milliseconds>) {
-    return {};
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr char kNullDevice[] = "/dev/null";
+constexpr SteadyClock::time_point kNoDeadline = SteadyClock::time_point::max();
+
+// posix_spawn's C structures, released on every path out.
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        m_actionsOk = ::posix_spawn_file_actions_init(&m_actions) == 0;
+        m_attrOk = ::posix_spawnattr_init(&m_attr) == 0;
+    }
+    ~SpawnSetup() {
+        if (m_actionsOk) {
+            ::posix_spawn_file_actions_destroy(&m_actions);
+        }
+        if (m_attrOk) {
+            ::posix_spawnattr_destroy(&m_attr);
+        }
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    bool ok() const { return m_actionsOk && m_attrOk; }
+    posix_spawn_file_actions_t* actions() { return &m_actions; }
+    posix_spawnattr_t* attr() { return &m_attr; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+    posix_spawnattr_t m_attr;
+    bool m_actionsOk = false;
+    bool m_attrOk = false;
+};
+
+// Text that cannot pass through a C string unchanged (an embedded NUL would
+// silently cut a path short) is refused rather than truncated.
+bool toNative(const QString& text, bool isPath, QByteArray* out) {
+    if (text.contains(QChar(u'\0'))) {
+        return false;
+    }
+    *out = isPath ? QFile::encodeName(text) : text.toUtf8();
+    return true;
+}
+
+void closeQuietly(int fd) {
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+void reap(pid_t pid) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Waits for pid to exit; with a deadline, gives up when it passes and returns
+// false. A child usually exits right after closing its output, so the short
+// first naps keep the common case fast.
+bool reapBefore(pid_t pid, SteadyClock::time_point deadline) {
+    if (deadline == kNoDeadline) {
+        reap(pid);
+        return true;
+    }
+    auto nap = std::chrono::microseconds(50);
+    for (;;) {
+        const pid_t done = ::waitpid(pid, nullptr, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            return true;
+        }
+        if (done == 0) {
+            if (SteadyClock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(nap);
+            nap = std::min(nap * 2, std::chrono::microseconds(10'000));
+        }
+    }
+}
+
+// Launches executable with stdin inherited, stdout on stdoutFd (or the null
+// device when -1) and stderr on the null device. Returns the pid or -1.
+pid_t launch(const QString& executable, const QStringList& arguments,
+             const std::optional<QString>& cwd, int stdoutFd, bool ownSession) {
+    QByteArray program;
+    if (executable.isEmpty() || !toNative(executable, true, &program)) {
+        return -1;
+    }
+    std::vector<QByteArray> args;
+    args.reserve(static_cast<size_t>(arguments.size()) + 1);
+    args.push_back(program);
+    for (const QString& argument : arguments) {
+        QByteArray native;
+        if (!toNative(argument, false, &native)) {
+            return -1;
+        }
+        args.push_back(std::move(native));
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (QByteArray& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    QByteArray directory;
+    if (cwd && !toNative(*cwd, true, &directory)) {
+        return -1;
+    }
+
+    SpawnSetup setup;
+    if (!setup.ok()) {
+        return -1;
+    }
+    posix_spawn_file_actions_t* actions = setup.actions();
+    bool ok = true;
+    if (stdoutFd >= 0) {
+        ok = ok && ::posix_spawn_file_actions_adddup2(actions, stdoutFd, STDOUT_FILENO) == 0;
+    } else {
+        ok = ok && ::posix_spawn_file_actions_addopen(actions, STDOUT_FILENO, kNullDevice, O_WRONLY,
+                                                      0) == 0;
+    }
+    ok = ok &&
+         ::posix_spawn_file_actions_addopen(actions, STDERR_FILENO, kNullDevice, O_WRONLY, 0) == 0;
+
+    // A child must not hold the app's sockets, pipes or files: a server we
+    // start would otherwise keep them open long after we closed them.
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    ok = ok && spawn::keepOnlyStandardDescriptors(actions, &flags);
+
+    // A missing working folder makes the launch itself fail, so nothing runs
+    // in the wrong place.
+    if (cwd) {
+        ok = ok && ::posix_spawn_file_actions_addchdir_np(actions, directory.constData()) == 0;
+    }
+
+    if (ownSession) {
+        flags |= POSIX_SPAWN_SETSID;
+    }
+    // Signals the app blocks or ignores are none of the child's business.
+    sigset_t noSignals;
+    sigset_t allSignals;
+    sigemptyset(&noSignals);
+    sigfillset(&allSignals);
+    ok = ok && ::posix_spawnattr_setsigmask(setup.attr(), &noSignals) == 0;
+    ok = ok && ::posix_spawnattr_setsigdefault(setup.attr(), &allSignals) == 0;
+    ok = ok && ::posix_spawnattr_setflags(setup.attr(), flags) == 0;
+    if (!ok) {
+        return -1;
+    }
+
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, program.constData(), actions, setup.attr(), argv.data(),
+                      spawn::environment()) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+// Reads fd until end of file. With a deadline, gives up when it passes and
+// returns false.
+bool readAll(int fd, SteadyClock::time_point deadline, QByteArray* out) {
+    char buffer[65536];
+    for (;;) {
+        int timeoutMs = -1;
+        if (deadline != kNoDeadline) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            timeoutMs = static_cast<int>(std::min<long long>(left.count(), 1'000'000'000));
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (ready == 0) {
+            continue;  // the deadline check above decides
+        }
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            out->append(buffer, n);
+        } else if (n == 0) {
+            return true;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            return false;
+        }
+    }
+}
+
+QString decodeStrictUtf8(const QByteArray& bytes) {
+    // Stateless: a sequence cut off at the end is an error, not pending input.
+    // ConvertInitialBom: the text is returned exactly as printed.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        return {};
+    }
+    return text;
+}
+
+}  // namespace
+
+QString shell(const QString& executable, const QStringList& arguments,
+              const std::optional<QString>& cwd,
+              std::optional<std::chrono::milliseconds> timeLimit) {
+    // A limit beyond any real wait would overflow the clock; it means no limit.
+    const bool limited = timeLimit && *timeLimit < std::chrono::hours(24 * 365 * 100);
+    const SteadyClock::time_point deadline =
+        limited ? SteadyClock::now() + *timeLimit : kNoDeadline;
+
+    int fds[2];
+    if (!spawn::makePipe(fds)) {
+        return {};
+    }
+    const pid_t pid = launch(executable, arguments, cwd, fds[1], false);
+    closeQuietly(fds[1]);
+    if (pid < 0) {
+        closeQuietly(fds[0]);
+        return {};
+    }
+
+    QByteArray output;
+    const bool complete = readAll(fds[0], deadline, &output);
+    closeQuietly(fds[0]);
+    if (!complete || !reapBefore(pid, deadline)) {
+        // Too slow or unreadable: what it printed so far is not trusted.
+        ::kill(pid, SIGKILL);
+        reap(pid);
+        return {};
+    }
+    return decodeStrictUtf8(output);
 }
 
 QString probe(const QString& executable, const QStringList& arguments,
@@ -12,8 +266,22 @@ QString probe(const QString& executable, const QStringList& arguments,
     return shell(executable, arguments, cwd, kProbeTimeLimit);
 }
 
-qint32 shellBackground(const QString&, const QStringList&, const std::optional<QString>&) {
-    return -1;
+qint32 shellBackground(const QString& executable, const QStringList& arguments,
+                       const std::optional<QString>& cwd) {
+    const pid_t pid = launch(executable, arguments, cwd, -1, true);
+    if (pid < 0) {
+        return -1;
+    }
+    // One waiter per child, blocked in waitpid on exactly that pid: the child
+    // is reaped the moment it ends (so a null signal reports it gone), and no
+    // other child's exit status is ever taken from a concurrent shell().
+    try {
+        std::thread([pid] { reap(pid); }).detach();
+    } catch (...) {
+        // Without a thread the child stays a zombie after it ends; it still
+        // runs, which is what the caller asked for.
+    }
+    return static_cast<qint32>(pid);
 }
 
 }  // namespace varnholt

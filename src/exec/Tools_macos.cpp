@@ -17,6 +17,8 @@ const ToolPaths& tools() {
     return paths;
 }
 
-QString loginShell() { return "/bin/zsh"; }
+QString loginShell() {
+    return "/bin/zsh";
+}
 
 }  // namespace varnholt
