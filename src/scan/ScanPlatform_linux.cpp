@@ -1,10 +1,24 @@
-#include "CommandLineSource.h"
 #include "ScanPlatform.h"
+#include "scan/native/NativeLinuxSource.h"
+#include "scan/native/SockDiag.h"
 
 namespace varnholt::ScanPlatform {
 
-std::unique_ptr<ProcessSource> defaultSource() { return std::make_unique<CommandLineSource>(); }
+std::unique_ptr<ProcessSource> defaultSource() {
+    return std::make_unique<NativeLinuxSource>();
+}
 
-std::optional<bool> isFreePortNative(qint64) { return std::nullopt; }
+std::optional<bool> isFreePortNative(qint64 port) {
+    // Port 0 and numbers past 65535 name no socket the kernel can report;
+    // leave such questions to lsof so both paths answer them alike.
+    if (port <= 0 || port > 65535) {
+        return std::nullopt;
+    }
+    const auto inUse = SockDiag::portInUse(quint16(port));
+    if (!inUse) {
+        return std::nullopt;
+    }
+    return !*inUse;
+}
 
 }  // namespace varnholt::ScanPlatform

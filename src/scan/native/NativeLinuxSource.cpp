@@ -1,0 +1,97 @@
+#include "NativeLinuxSource.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
+#include <QFile>
+
+#include <unordered_map>
+
+#include "ProcFs.h"
+#include "ProcNetParser.h"
+#include "SockDiag.h"
+#include "SocketName.h"
+
+namespace varnholt {
+
+namespace {
+
+QList<InetSocket> listenersFromProcNet(const std::string& procRoot) {
+    QList<InetSocket> listeners;
+    const std::pair<const char*, int> tables[] = {{"/net/tcp", AF_INET}, {"/net/tcp6", AF_INET6}};
+    for (const auto& [table, family] : tables) {
+        QFile file(QString::fromStdString(procRoot + table));
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;  // tcp6 is missing where IPv6 is off
+        }
+        for (const InetSocket& socket : ProcNetParser::parse(file.readAll(), family)) {
+            if (socket.state == TCP_LISTEN) {
+                listeners.append(socket);
+            }
+        }
+    }
+    return listeners;
+}
+
+QList<InetSocket> listeners(const std::string& procRoot) {
+    auto v4 = SockDiag::dump(AF_INET, IPPROTO_TCP, 1u << TCP_LISTEN);
+    auto v6 = v4 ? SockDiag::dump(AF_INET6, IPPROTO_TCP, 1u << TCP_LISTEN) : std::nullopt;
+    if (!v4 || !v6) {
+        return listenersFromProcNet(procRoot);
+    }
+    v4->append(*v6);
+    return *v4;
+}
+
+}  // namespace
+
+NativeLinuxSource::NativeLinuxSource(std::string procRoot) : m_procRoot(std::move(procRoot)) {}
+
+QList<ListeningSocket> NativeLinuxSource::listeningSockets() {
+    m_fullCommands.clear();
+    m_workingDirectories.clear();
+
+    const QList<InetSocket> sockets = listeners(m_procRoot);
+    std::unordered_map<quint32, qsizetype> byInode;
+    std::unordered_set<quint32> inodes;
+    for (qsizetype i = 0; i < sockets.size(); ++i) {
+        if (sockets[i].inode != 0) {
+            byInode.emplace(sockets[i].inode, i);
+            inodes.insert(sockets[i].inode);
+        }
+    }
+
+    QList<ListeningSocket> result;
+    qint32 lastPid = 0;
+    std::optional<QString> lastCommand;
+    for (const ProcFs::SocketHolder& holder : ProcFs::holdersOf(inodes, m_procRoot)) {
+        if (holder.pid != lastPid) {
+            lastPid = holder.pid;
+            lastCommand = ProcFs::commandName(holder.pid, m_procRoot);
+        }
+        if (!lastCommand) {
+            continue;  // ended between the walk and the name
+        }
+        const InetSocket& socket = sockets[byInode.at(holder.inode)];
+        result.append({holder.pid, *lastCommand, SocketName::local(socket)});
+    }
+    return result;
+}
+
+QString NativeLinuxSource::fullCommand(qint32 pid) {
+    auto found = m_fullCommands.constFind(pid);
+    if (found == m_fullCommands.constEnd()) {
+        found = m_fullCommands.insert(pid, ProcFs::fullCommand(pid, m_procRoot));
+    }
+    return *found;
+}
+
+QString NativeLinuxSource::workingDirectory(qint32 pid) {
+    auto found = m_workingDirectories.constFind(pid);
+    if (found == m_workingDirectories.constEnd()) {
+        found = m_workingDirectories.insert(pid, ProcFs::workingDirectory(pid, m_procRoot));
+    }
+    return *found;
+}
+
+}  // namespace varnholt

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+// Process facts read straight from /proc, in the same text the command-line
+// tools print for them.
+namespace varnholt::ProcFs {
+
+// A process's file descriptor that refers to a socket.
+struct SocketHolder {
+    qint32 pid = 0;
+    int fd = 0;
+    quint32 inode = 0;
+
+    bool operator==(const SocketHolder&) const = default;
+};
+
+// One walk over root/[pid]/fd: every descriptor that refers to one of the
+// inodes, ordered by pid and then descriptor, as lsof lists them. Processes
+// whose descriptors cannot be read (another user's, or gone) are skipped.
+QList<SocketHolder> holdersOf(const std::unordered_set<quint32>& inodes,
+                              const std::string& root = "/proc");
+
+// The inode of a descriptor link "socket:[12345]"; nullopt for anything else.
+std::optional<quint32> socketInode(std::string_view link);
+
+// The short command name (comm, what lsof prints), nullopt when unreadable.
+std::optional<QString> commandName(qint32 pid, const std::string& root = "/proc");
+
+// The command line as `ps -o command=` prints it, line end included; the
+// empty text when the process cannot be read.
+QString fullCommand(qint32 pid, const std::string& root = "/proc");
+
+// ps's rendering of raw /proc/PID/cmdline bytes: arguments joined by single
+// spaces (trailing empty arguments dropped), control characters shown as
+// "?", and "[comm]" for a process without arguments (a kernel thread).
+QString formatCommandLine(const QByteArray& cmdline, const QString& comm);
+
+// The working directory, or the empty text when it cannot be read.
+QString workingDirectory(qint32 pid, const std::string& root = "/proc");
+
+}  // namespace varnholt::ProcFs

@@ -1,0 +1,151 @@
+#include "SockDiagParser.h"
+
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+
+#include <cstring>
+
+namespace varnholt::SockDiagParser {
+
+namespace {
+
+template <typename T>
+T readAt(const QByteArray& bytes, qsizetype offset) {
+    T value;
+    std::memcpy(&value, bytes.constData() + offset, sizeof(T));
+    return value;
+}
+
+InetSocket toSocket(const inet_diag_msg& msg) {
+    InetSocket socket;
+    socket.family = msg.idiag_family;
+    std::memcpy(socket.address.data(), msg.id.idiag_src, socket.address.size());
+    if (socket.family == AF_INET) {
+        std::fill(socket.address.begin() + 4, socket.address.end(), 0);
+    }
+    socket.port = ntohs(msg.id.idiag_sport);
+    socket.remotePort = ntohs(msg.id.idiag_dport);
+    socket.state = msg.idiag_state;
+    socket.inode = msg.idiag_inode;
+    socket.uid = msg.idiag_uid;
+    return socket;
+}
+
+}  // namespace
+
+Chunk parse(const QByteArray& bytes, quint32 sequence) {
+    Chunk chunk;
+    qsizetype offset = 0;
+    const qsizetype size = bytes.size();
+    while (offset < size) {
+        if (size - offset < qsizetype(sizeof(nlmsghdr))) {
+            chunk.malformed = true;
+            return chunk;
+        }
+        const auto header = readAt<nlmsghdr>(bytes, offset);
+        const qsizetype length = header.nlmsg_len;
+        if (length < qsizetype(sizeof(nlmsghdr)) || length > size - offset) {
+            chunk.malformed = true;
+            return chunk;
+        }
+        const qsizetype payload = offset + qsizetype(NLMSG_HDRLEN);
+        const qsizetype payloadLength = length - qsizetype(NLMSG_HDRLEN);
+        // Messages are padded to four bytes; the last one may omit its padding.
+        offset += std::min<qsizetype>(NLMSG_ALIGN(length), size - offset);
+
+        if (header.nlmsg_seq != sequence) {
+            continue;
+        }
+        if (header.nlmsg_flags & NLM_F_DUMP_INTR) {
+            chunk.interrupted = true;
+        }
+        switch (header.nlmsg_type) {
+            case NLMSG_NOOP:
+                break;
+            case NLMSG_DONE:
+                // Newer kernels append the dump's final status.
+                if (payloadLength >= qsizetype(sizeof(int))) {
+                    const int status = readAt<int>(bytes, payload);
+                    if (status < 0) {
+                        chunk.error = -status;
+                    }
+                }
+                chunk.done = true;
+                return chunk;
+            case NLMSG_ERROR: {
+                if (payloadLength < qsizetype(sizeof(int))) {
+                    chunk.malformed = true;
+                    return chunk;
+                }
+                const int status = readAt<int>(bytes, payload);
+                if (status != 0) {
+                    chunk.error = status < 0 ? -status : status;
+                    return chunk;
+                }
+                break;  // an acknowledgement
+            }
+            case NLMSG_OVERRUN:
+                chunk.malformed = true;
+                return chunk;
+            case SOCK_DIAG_BY_FAMILY: {
+                if (payloadLength < qsizetype(sizeof(inet_diag_msg))) {
+                    chunk.malformed = true;
+                    return chunk;
+                }
+                const auto msg = readAt<inet_diag_msg>(bytes, payload);
+                if (msg.idiag_family == AF_INET || msg.idiag_family == AF_INET6) {
+                    chunk.sockets.append(toSocket(msg));
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return chunk;
+}
+
+QByteArray request(quint8 family, quint8 protocol, quint32 states, quint32 sequence,
+                   std::optional<quint16> port) {
+    inet_diag_req_v2 req{};
+    req.sdiag_family = family;
+    req.sdiag_protocol = protocol;
+    req.idiag_states = states;
+
+    // "local port == P, else remote port == P": a match jumps to the end of
+    // the program (accept), a miss on the last test jumps past it (reject).
+    QByteArray filter;
+    if (port) {
+        const inet_diag_bc_op program[4] = {
+            {INET_DIAG_BC_S_EQ, 16, 8},
+            {0, 0, *port},
+            {INET_DIAG_BC_D_EQ, 8, 12},
+            {0, 0, *port},
+        };
+        filter = QByteArray(reinterpret_cast<const char*>(program), sizeof(program));
+    }
+
+    const qsizetype attributeLength = filter.isEmpty() ? 0 : NLA_HDRLEN + filter.size();
+    nlmsghdr header{};
+    header.nlmsg_len = NLMSG_LENGTH(sizeof(req)) + NLA_ALIGN(attributeLength);
+    header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    header.nlmsg_seq = sequence;
+
+    QByteArray bytes(header.nlmsg_len, '\0');
+    std::memcpy(bytes.data(), &header, sizeof(header));
+    std::memcpy(bytes.data() + NLMSG_HDRLEN, &req, sizeof(req));
+    if (!filter.isEmpty()) {
+        nlattr attribute{};
+        attribute.nla_len = quint16(attributeLength);
+        attribute.nla_type = INET_DIAG_REQ_BYTECODE;
+        const qsizetype at = NLMSG_LENGTH(sizeof(req));
+        std::memcpy(bytes.data() + at, &attribute, sizeof(attribute));
+        std::memcpy(bytes.data() + at + NLA_HDRLEN, filter.constData(), filter.size());
+    }
+    return bytes;
+}
+
+}  // namespace varnholt::SockDiagParser
