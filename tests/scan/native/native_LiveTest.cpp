@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+
+#include "exec/Shell.h"
+#include "exec/Tools.h"
+#include "native_LoopbackServers.h"
+#include "scan/CommandLineSource.h"
+#include "scan/HostScanner.h"
+#include "scan/ScanPlatform.h"
+#include "scan/native/NativeLinuxSource.h"
+#include "scan/native/ProcNetParser.h"
+#include "scan/native/SockDiag.h"
+#include "scan/native/SocketName.h"
+
+namespace varnholt {
+namespace {
+
+using test::ServerProcess;
+
+template <typename T>
+QList<T> ofPids(const QList<T>& all, const QSet<qint32>& pids) {
+    QList<T> mine;
+    for (const T& item : all) {
+        if (pids.contains(item.pid)) {
+            mine.append(item);
+        }
+    }
+    return mine;
+}
+
+QString describe(const QList<HostedPort>& ports) {
+    QString text;
+    for (const HostedPort& p : ports) {
+        text += QStringLiteral("%1 %2 %3 %4 %5\n")
+                    .arg(p.pid)
+                    .arg(p.command)
+                    .arg(p.port)
+                    .arg(p.scope, p.friendlyName);
+    }
+    return text;
+}
+
+QString describe(const QList<ListeningSocket>& sockets) {
+    QString text;
+    for (const ListeningSocket& s : sockets) {
+        text += QStringLiteral("%1 %2 %3\n").arg(s.pid).arg(s.command, s.name);
+    }
+    return text;
+}
+
+// Real servers, each in a folder of its own, as a user would run them.
+class NativeLive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_blogPort = test::unusedPort();
+        m_shopPort = test::unusedPort();
+        m_quietPort = test::unusedPort();
+        m_notesPort = test::unusedPort(true);
+        ASSERT_TRUE(m_blogPort && m_shopPort && m_quietPort && m_notesPort);
+
+        const QString python = tools().python3;
+        const QString node = "/usr/bin/node";
+        test::writeNodeServer(m_dir.path() + "/shop");
+        test::writeNodeServer(m_dir.path() + "/quiet");
+        m_blog = std::make_unique<ServerProcess>(
+            python,
+            QStringList{"-m", "http.server", "--bind", "127.0.0.1", QString::number(m_blogPort)},
+            m_dir.path() + "/blog");
+        m_shop = std::make_unique<ServerProcess>(
+            node, QStringList{"server.js", QString::number(m_shopPort), "0.0.0.0"},
+            m_dir.path() + "/shop");
+        m_quiet = std::make_unique<ServerProcess>(
+            node, QStringList{"server.js", QString::number(m_quietPort), "127.0.0.1"},
+            m_dir.path() + "/quiet");
+        m_notes = std::make_unique<ServerProcess>(
+            python, QStringList{"-m", "http.server", "--bind", "::1", QString::number(m_notesPort)},
+            m_dir.path() + "/notes");
+        ASSERT_TRUE(m_blog->waitUntilListening("127.0.0.1", m_blogPort));
+        ASSERT_TRUE(m_shop->waitUntilListening("127.0.0.1", m_shopPort));
+        ASSERT_TRUE(m_quiet->waitUntilListening("127.0.0.1", m_quietPort));
+        ASSERT_TRUE(m_notes->waitUntilListening("::1", m_notesPort));
+        m_pids = {m_blog->pid(), m_shop->pid(), m_quiet->pid(), m_notes->pid()};
+    }
+
+    QTemporaryDir m_dir;
+    quint16 m_blogPort = 0, m_shopPort = 0, m_quietPort = 0, m_notesPort = 0;
+    std::unique_ptr<ServerProcess> m_blog, m_shop, m_quiet, m_notes;
+    QSet<qint32> m_pids;
+};
+
+TEST_F(NativeLive, ListsTheSameSocketsAsLsof) {
+    NativeLinuxSource native;
+    CommandLineSource commandLine;
+    const auto fromLsof = ofPids(commandLine.listeningSockets(), m_pids);
+    const auto fromKernel = ofPids(native.listeningSockets(), m_pids);
+    EXPECT_EQ(describe(fromKernel), describe(fromLsof));
+
+    const QList<ListeningSocket> expected = {
+        {m_blog->pid(), "python3", QStringLiteral("127.0.0.1:%1").arg(m_blogPort)},
+        {m_shop->pid(), "node", QStringLiteral("*:%1").arg(m_shopPort)},
+        {m_quiet->pid(), "node", QStringLiteral("127.0.0.1:%1").arg(m_quietPort)},
+        {m_notes->pid(), "python3", QStringLiteral("[::1]:%1").arg(m_notesPort)},
+    };
+    auto sorted = expected;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const ListeningSocket& a, const ListeningSocket& b) { return a.pid < b.pid; });
+    EXPECT_EQ(describe(fromKernel), describe(sorted));
+
+    for (qint32 pid : m_pids) {
+        EXPECT_EQ(native.fullCommand(pid), commandLine.fullCommand(pid)) << pid;
+        EXPECT_EQ(native.workingDirectory(pid), commandLine.workingDirectory(pid)) << pid;
+    }
+}
+
+TEST_F(NativeLive, ScanRulesSeeTheSameServers) {
+    NativeLinuxSource native;
+    CommandLineSource commandLine;
+    const auto fromKernel = ofPids(HostScanner::scan(native), m_pids);
+    const auto fromTools = ofPids(HostScanner::scan(commandLine), m_pids);
+    EXPECT_EQ(describe(fromKernel), describe(fromTools));
+
+    // The unmarked loopback Node server is left out by the rules.
+    QList<HostedPort> expected = {
+        {m_blog->pid(), "python3", m_blogPort, "LOCAL", "blog"},
+        {m_shop->pid(), "node", m_shopPort, "NET", "shop"},
+        {m_notes->pid(), "python3", m_notesPort, "LOCAL", "notes"},
+    };
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const HostedPort& a, const HostedPort& b) { return a.port < b.port; });
+    EXPECT_EQ(describe(fromKernel), describe(expected));
+    // The platform's default source is the native one.
+    EXPECT_EQ(describe(ofPids(HostScanner::scan(), m_pids)), describe(expected));
+}
+
+TEST_F(NativeLive, SharedListenSocketIsListedOncePerProcess) {
+    // A parent and its forked child both hold the one listening socket, as
+    // pre-forking servers do; lsof lists it under each process.
+    const quint16 port = test::unusedPort();
+    // The child leaves as soon as its parent is stopped.
+    ServerProcess forked(tools().python3,
+                         {"-c",
+                          "import os,socket,sys,time\n"
+                          "s=socket.socket();s.bind(('127.0.0.1'," +
+                              QString::number(port) +
+                              "));s.listen()\n"
+                              "parent=os.getpid()\n"
+                              "if os.fork()==0:\n"
+                              "    while os.getppid()==parent: time.sleep(0.1)\n"
+                              "    sys.exit(0)\n"
+                              "time.sleep(60)\n"},
+                         m_dir.path() + "/forked");
+    ASSERT_TRUE(forked.waitUntilListening("127.0.0.1", port));
+    const QString name = QStringLiteral("127.0.0.1:%1").arg(port);
+    QList<ListeningSocket> fromKernel, fromLsof;
+    for (const auto& s : NativeLinuxSource().listeningSockets()) {
+        if (s.name == name) {
+            fromKernel.append(s);
+        }
+    }
+    for (const auto& s : CommandLineSource().listeningSockets()) {
+        if (s.name == name) {
+            fromLsof.append(s);
+        }
+    }
+    ASSERT_EQ(fromKernel.size(), 2);
+    EXPECT_EQ(fromKernel[0].pid, forked.pid());
+    EXPECT_GT(fromKernel[1].pid, 0);
+    EXPECT_EQ(describe(fromKernel), describe(fromLsof));
+}
+
+// --- sockets held by this test process itself --------------------------------
+
+class OwnSocket {
+public:
+    OwnSocket(int family, int type) : m_fd(::socket(family, type | SOCK_CLOEXEC, 0)) {}
+    ~OwnSocket() { close(); }
+    void close() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    int fd() const { return m_fd; }
+    // Binds to loopback (port 0 picks one) and returns the port.
+    quint16 bindLoopback(quint16 port = 0) {
+        sockaddr_storage address{};
+        socklen_t length = 0;
+        int family = 0;
+        socklen_t size = sizeof(family);
+        ::getsockopt(m_fd, SOL_SOCKET, SO_DOMAIN, &family, &size);
+        if (family == AF_INET6) {
+            auto* a = reinterpret_cast<sockaddr_in6*>(&address);
+            a->sin6_family = AF_INET6;
+            a->sin6_addr = in6addr_loopback;
+            a->sin6_port = htons(port);
+            length = sizeof(*a);
+        } else {
+            auto* a = reinterpret_cast<sockaddr_in*>(&address);
+            a->sin_family = AF_INET;
+            a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a->sin_port = htons(port);
+            length = sizeof(*a);
+        }
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+            return 0;
+        }
+        return localPort();
+    }
+    quint16 localPort() const {
+        sockaddr_storage address{};
+        socklen_t length = sizeof(address);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.ss_family == AF_INET6
+                         ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                         : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    }
+    bool connectTo(quint16 port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(port);
+        return ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0;
+    }
+    quint32 inode() const {
+        struct stat info {};
+        ::fstat(m_fd, &info);
+        return quint32(info.st_ino);
+    }
+
+private:
+    int m_fd;
+};
+
+bool lsofSaysFree(quint16 port) {
+    return probe(tools().lsof, {"-ti:" + QString::number(port)}).trimmed().isEmpty();
+}
+
+TEST(NativePortProbe, AgreesWithLsofOnHeldAndFreePorts) {
+    OwnSocket listener(AF_INET, SOCK_STREAM);
+    const quint16 listening = listener.bindLoopback();
+    ASSERT_EQ(::listen(listener.fd(), 4), 0);
+
+    OwnSocket udp(AF_INET6, SOCK_DGRAM);
+    const quint16 udpPort = udp.bindLoopback();
+
+    // A connection: the client's own (ephemeral) port is held by it.
+    OwnSocket client(AF_INET, SOCK_STREAM);
+    ASSERT_TRUE(client.connectTo(listening));
+    const quint16 clientPort = client.localPort();
+
+    // A connection whose listener and server side are gone: only the far end
+    // of the client's socket names the port, which lsof counts as held.
+    OwnSocket gone(AF_INET, SOCK_STREAM);
+    const quint16 remoteOnly = gone.bindLoopback();
+    ASSERT_EQ(::listen(gone.fd(), 4), 0);
+    OwnSocket halfClosed(AF_INET, SOCK_STREAM);
+    ASSERT_TRUE(halfClosed.connectTo(remoteOnly));
+    const int accepted = ::accept(gone.fd(), nullptr, nullptr);
+    ASSERT_GE(accepted, 0);
+    ::close(accepted);
+    gone.close();
+
+    // A port left with only a TIME_WAIT entry: no process holds it.
+    OwnSocket waitListener(AF_INET, SOCK_STREAM);
+    const quint16 timeWait = waitListener.bindLoopback();
+    ASSERT_EQ(::listen(waitListener.fd(), 4), 0);
+    {
+        OwnSocket c(AF_INET, SOCK_STREAM);
+        ASSERT_TRUE(c.connectTo(timeWait));
+        const int a = ::accept(waitListener.fd(), nullptr, nullptr);
+        ASSERT_GE(a, 0);
+        ::close(a);  // the server closes first and keeps TIME_WAIT
+        QThread::msleep(20);
+    }
+    waitListener.close();
+    QThread::msleep(50);
+
+    const quint16 unused = test::unusedPort();
+
+    const struct {
+        const char* what;
+        quint16 port;
+        bool free;
+    } cases[] = {
+        {"TCP listener", listening, false},
+        {"UDP socket on ::1", udpPort, false},
+        {"connected client's own port", clientPort, false},
+        {"remote end of a connection", remoteOnly, false},
+        {"TIME_WAIT only", timeWait, true},
+        {"nothing there", unused, true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.port, 0) << c.what;
+        EXPECT_EQ(ScanPlatform::isFreePortNative(c.port), std::optional<bool>(c.free)) << c.what;
+        EXPECT_EQ(HostScanner::isFreePort(c.port), c.free) << c.what;
+        EXPECT_EQ(lsofSaysFree(c.port), c.free) << c.what << " (lsof)";
+    }
+}
+
+TEST(NativePortProbe, FirstFreePortSkipsHeldPorts) {
+    // Hold two ports in a row and look for the first free one from there.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        OwnSocket a(AF_INET, SOCK_STREAM);
+        const quint16 first = a.bindLoopback();
+        OwnSocket b(AF_INET6, SOCK_DGRAM);
+        if (first == 0 || first > 65533 || b.bindLoopback(first + 1) == 0) {
+            continue;
+        }
+        ASSERT_EQ(::listen(a.fd(), 4), 0);
+        if (!lsofSaysFree(first + 2)) {
+            continue;
+        }
+        EXPECT_EQ(HostScanner::firstFreePort(first, first + 10), first + 2);
+        EXPECT_EQ(HostScanner::firstFreePort(first, first + 1), std::nullopt);
+        return;
+    }
+    GTEST_SKIP() << "no three consecutive ports to work with";
+}
+
+TEST(NativeFallback, ProcNetTablesGiveTheSameListeners) {
+    for (const int family : {AF_INET, AF_INET6}) {
+        OwnSocket listener(family, SOCK_STREAM);
+        const quint16 port = listener.bindLoopback();
+        ASSERT_EQ(::listen(listener.fd(), 4), 0);
+
+        const auto fromKernel = SockDiag::dump(family, IPPROTO_TCP, 1u << TCP_LISTEN);
+        ASSERT_TRUE(fromKernel.has_value()) << "sock_diag refused";
+        QFile table(family == AF_INET ? "/proc/net/tcp" : "/proc/net/tcp6");
+        ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+        const auto fromText = ProcNetParser::parse(table.readAll(), family);
+
+        auto find = [&](const QList<InetSocket>& sockets) -> std::optional<InetSocket> {
+            for (const InetSocket& s : sockets) {
+                if (s.inode == listener.inode()) {
+                    return s;
+                }
+            }
+            return std::nullopt;
+        };
+        const auto a = find(*fromKernel);
+        const auto b = find(fromText);
+        ASSERT_TRUE(a && b) << family;
+        EXPECT_EQ(*a, *b);
+        EXPECT_EQ(a->port, port);
+        EXPECT_EQ(a->state, TCP_LISTEN);
+        EXPECT_EQ(a->uid, quint32(::getuid()));
+        EXPECT_EQ(SocketName::local(*a), family == AF_INET
+                                             ? QStringLiteral("127.0.0.1:%1").arg(port)
+                                             : QStringLiteral("[::1]:%1").arg(port));
+    }
+}
+
+}  // namespace
+}  // namespace varnholt

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+
+#include <cstring>
+
+#include "scan/native/ProcFs.h"
+#include "scan/native/ProcNetParser.h"
+#include "scan/native/SockDiagParser.h"
+#include "scan/native/SocketName.h"
+
+namespace varnholt {
+namespace {
+
+constexpr quint32 kSeq = 77;
+
+QByteArray message(quint16 type, const QByteArray& payload, quint32 seq = kSeq,
+                   quint16 flags = NLM_F_MULTI, bool pad = true) {
+    nlmsghdr header{};
+    header.nlmsg_len = NLMSG_LENGTH(payload.size());
+    header.nlmsg_type = type;
+    header.nlmsg_flags = flags;
+    header.nlmsg_seq = seq;
+    QByteArray bytes(reinterpret_cast<const char*>(&header), sizeof(header));
+    bytes.append(payload);
+    if (pad) {
+        bytes.append(QByteArray(NLMSG_ALIGN(bytes.size()) - bytes.size(), '\0'));
+    }
+    return bytes;
+}
+
+QByteArray diagMessage(int family, const char* address, quint16 port, quint8 state, quint32 inode,
+                       quint16 remotePort = 0, quint32 seq = kSeq) {
+    inet_diag_msg msg{};
+    msg.idiag_family = quint8(family);
+    msg.idiag_state = state;
+    msg.id.idiag_sport = htons(port);
+    msg.id.idiag_dport = htons(remotePort);
+    inet_pton(family, address, msg.id.idiag_src);
+    msg.idiag_inode = inode;
+    msg.idiag_uid = 1000;
+    // Kernels append attributes (INET_DIAG_SHUTDOWN and the like) after the
+    // fixed part; the parser must step over them.
+    QByteArray payload(reinterpret_cast<const char*>(&msg), sizeof(msg));
+    payload.append(QByteArray("\x05\x00\x08\x00\x00\x00\x00\x00", 8));
+    return message(SOCK_DIAG_BY_FAMILY, payload, seq);
+}
+
+QByteArray intPayload(int value) {
+    return QByteArray(reinterpret_cast<const char*>(&value), 4);
+}
+
+TEST(NativeSockDiagParser, ReadsSocketsUntilTheEndMarker) {
+    const QByteArray bytes = diagMessage(AF_INET, "127.0.0.1", 8000, 10, 111) +
+                             diagMessage(AF_INET6, "::1", 5173, 10, 222) +
+                             message(NLMSG_DONE, intPayload(0)) +
+                             diagMessage(AF_INET, "10.0.0.5", 9999, 10, 333);
+    const auto chunk = SockDiagParser::parse(bytes, kSeq);
+    EXPECT_TRUE(chunk.done);
+    EXPECT_EQ(chunk.error, 0);
+    EXPECT_FALSE(chunk.malformed);
+    ASSERT_EQ(chunk.sockets.size(), 2);
+    EXPECT_EQ(chunk.sockets[0].family, AF_INET);
+    EXPECT_EQ(chunk.sockets[0].port, 8000);
+    EXPECT_EQ(chunk.sockets[0].inode, 111u);
+    EXPECT_EQ(chunk.sockets[0].uid, 1000u);
+    EXPECT_EQ(chunk.sockets[0].state, 10);
+    EXPECT_EQ(SocketName::local(chunk.sockets[0]), "127.0.0.1:8000");
+    EXPECT_EQ(SocketName::local(chunk.sockets[1]), "[::1]:5173");
+}
+
+TEST(NativeSockDiagParser, AMultipartReplyWithoutEndMarkerAsksForMore) {
+    const auto chunk = SockDiagParser::parse(diagMessage(AF_INET, "0.0.0.0", 80, 10, 1), kSeq);
+    EXPECT_FALSE(chunk.done);
+    EXPECT_FALSE(chunk.malformed);
+    EXPECT_EQ(chunk.sockets.size(), 1);
+}
+
+TEST(NativeSockDiagParser, ReportsKernelErrors) {
+    // A refused request (for example a protocol the kernel does not serve).
+    auto chunk = SockDiagParser::parse(message(NLMSG_ERROR, intPayload(-ENOENT), kSeq, 0), kSeq);
+    EXPECT_EQ(chunk.error, ENOENT);
+    // A dump that failed part-way reports its status in the end marker.
+    chunk = SockDiagParser::parse(
+        diagMessage(AF_INET, "0.0.0.0", 80, 10, 1) + message(NLMSG_DONE, intPayload(-ENOBUFS)),
+        kSeq);
+    EXPECT_TRUE(chunk.done);
+    EXPECT_EQ(chunk.error, ENOBUFS);
+    // An acknowledgement (error 0) is no error.
+    chunk = SockDiagParser::parse(
+        message(NLMSG_ERROR, intPayload(0), kSeq, 0) + message(NLMSG_DONE, intPayload(0)), kSeq);
+    EXPECT_EQ(chunk.error, 0);
+    EXPECT_TRUE(chunk.done);
+}
+
+TEST(NativeSockDiagParser, BrokenBuffersAreMalformedNotMisread) {
+    const QByteArray good = diagMessage(AF_INET, "127.0.0.1", 8000, 10, 111);
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+    };
+    QByteArray lyingLength = good;
+    const quint32 tooLong = quint32(good.size() + 64);
+    std::memcpy(lyingLength.data(), &tooLong, 4);
+    QByteArray tooShortLength = good;
+    const quint32 tiny = 4;
+    std::memcpy(tooShortLength.data(), &tiny, 4);
+    const Case cases[] = {
+        {"cut inside the header", good.left(10)},
+        {"cut inside the payload", good.left(good.size() - 20)},
+        {"length past the buffer", lyingLength},
+        {"length shorter than a header", tooShortLength},
+        {"payload shorter than a socket", message(SOCK_DIAG_BY_FAMILY, QByteArray(12, '\0'))},
+        {"error without its code", message(NLMSG_ERROR, QByteArray())},
+        {"overrun", message(NLMSG_OVERRUN, QByteArray())},
+    };
+    for (const Case& c : cases) {
+        const auto chunk = SockDiagParser::parse(c.bytes, kSeq);
+        EXPECT_TRUE(chunk.malformed) << c.what;
+        EXPECT_FALSE(chunk.done) << c.what;
+    }
+    // A good message before the break is still read.
+    const auto chunk = SockDiagParser::parse(good + good.left(30), kSeq);
+    EXPECT_TRUE(chunk.malformed);
+    EXPECT_EQ(chunk.sockets.size(), 1);
+}
+
+TEST(NativeSockDiagParser, SkipsOtherSequencesAndUnpaddedTail) {
+    QByteArray bytes = diagMessage(AF_INET, "127.0.0.1", 1, 10, 1, 0, kSeq + 1) +
+                       diagMessage(AF_INET, "127.0.0.1", 2, 10, 2);
+    // The last message of a buffer may come without its padding.
+    bytes += message(NLMSG_DONE, QByteArray(2, '\0'), kSeq, NLM_F_MULTI, false);
+    const auto chunk = SockDiagParser::parse(bytes, kSeq);
+    EXPECT_TRUE(chunk.done);
+    EXPECT_FALSE(chunk.malformed);
+    ASSERT_EQ(chunk.sockets.size(), 1);
+    EXPECT_EQ(chunk.sockets[0].port, 2);
+}
+
+TEST(NativeSockDiagParser, NotesAnInterruptedDump) {
+    const auto chunk = SockDiagParser::parse(
+        message(NLMSG_DONE, intPayload(0), kSeq, NLM_F_MULTI | NLM_F_DUMP_INTR), kSeq);
+    EXPECT_TRUE(chunk.interrupted);
+    EXPECT_TRUE(chunk.done);
+}
+
+TEST(NativeSockDiagParser, RequestCarriesAPortFilterProgram) {
+    const QByteArray plain = SockDiagParser::request(AF_INET6, IPPROTO_TCP, 1u << 10, 9);
+    ASSERT_EQ(plain.size(), qsizetype(NLMSG_LENGTH(sizeof(inet_diag_req_v2))));
+    nlmsghdr header;
+    std::memcpy(&header, plain.constData(), sizeof(header));
+    EXPECT_EQ(header.nlmsg_len, quint32(plain.size()));
+    EXPECT_EQ(header.nlmsg_type, SOCK_DIAG_BY_FAMILY);
+    EXPECT_EQ(header.nlmsg_flags, NLM_F_REQUEST | NLM_F_DUMP);
+    EXPECT_EQ(header.nlmsg_seq, 9u);
+    inet_diag_req_v2 req;
+    std::memcpy(&req, plain.constData() + NLMSG_HDRLEN, sizeof(req));
+    EXPECT_EQ(req.sdiag_family, AF_INET6);
+    EXPECT_EQ(req.sdiag_protocol, IPPROTO_TCP);
+    EXPECT_EQ(req.idiag_states, 1u << 10);
+
+    const QByteArray filtered = SockDiagParser::request(AF_INET, IPPROTO_UDP, ~0u, 9, 1010);
+    std::memcpy(&header, filtered.constData(), sizeof(header));
+    EXPECT_EQ(header.nlmsg_len, quint32(filtered.size()));
+    const qsizetype at = NLMSG_LENGTH(sizeof(inet_diag_req_v2));
+    nlattr attribute;
+    std::memcpy(&attribute, filtered.constData() + at, sizeof(attribute));
+    EXPECT_EQ(attribute.nla_type, INET_DIAG_REQ_BYTECODE);
+    ASSERT_EQ(attribute.nla_len, NLA_HDRLEN + 4 * sizeof(inet_diag_bc_op));
+    inet_diag_bc_op ops[4];
+    std::memcpy(ops, filtered.constData() + at + NLA_HDRLEN, sizeof(ops));
+    EXPECT_EQ(ops[0].code, INET_DIAG_BC_S_EQ);
+    EXPECT_EQ(ops[1].no, 1010);
+    EXPECT_EQ(ops[2].code, INET_DIAG_BC_D_EQ);
+    EXPECT_EQ(ops[3].no, 1010);
+    // Local match jumps to the end (accept); remote miss jumps past it.
+    EXPECT_EQ(ops[0].yes, 16);
+    EXPECT_EQ(ops[0].no, 8);
+    EXPECT_EQ(ops[2].yes, 8);
+    EXPECT_EQ(ops[2].no, 12);
+}
+
+// Recorded on x86-64 (little endian), the only byte order these fixtures fit.
+const char kProcNetTcp[] =
+    "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  "
+    "timeout inode\n"
+    "   0: 00000000:07E8 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0     "
+    "   0 1095 1 00000000944edd91 100 0 0 10 0\n"
+    "   1: 0100007F:D049 0100007F:C878 06 00000000:00000000 03:0000036E 00000000     0     "
+    "   0 0 3 0000000067c973d3\n"
+    "   2: 0100007F:1F40 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000     "
+    "   0 48213 1 0000000000000000 100 0 0 10 0\n"
+    "   3: garbage\n"
+    "   4: 0100007F:ZZZZ 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000 0 1\n";
+
+const char kProcNetTcp6[] =
+    "  sl  local_address                         remote_address                        st "
+    "tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+    "   0: 00000000000000000000000001000000:1435 00000000000000000000000000000000:0000 0A "
+    "00000000:00000000 00:00000000 00000000     0        0 5001 1 0000000000000000 100 0 0 10 0\n"
+    "   1: 0000000000000000FFFF00000100007F:AFC9 00000000000000000000000000000000:0000 0A "
+    "00000000:00000000 00:00000000 00000000     0        0 5002 1 0000000000000000 100 0 0 10 0\n"
+    "   2: 00000000000000000000000000000000:AFCA 00000000000000000000000000000000:0000 0A "
+    "00000000:00000000 00:00000000 00000000     0        0 5003 1 0000000000000000 100 0 0 10 0\n"
+    "   3: 000080FE00000000FF0BA2FE7B8A6EFE:0050 00000000000000000000000000000000:0000 0A "
+    "00000000:00000000 00:00000000 00000000     0        0 5004 1 0000000000000000 100 0 0 10 0";
+
+TEST(NativeProcNetParser, ReadsRecordedTables) {
+    const auto v4 = ProcNetParser::parse(kProcNetTcp, AF_INET);
+    ASSERT_EQ(v4.size(), 3);
+    EXPECT_EQ(SocketName::local(v4[0]), "*:2024");
+    EXPECT_EQ(v4[0].state, 0x0A);
+    EXPECT_EQ(v4[0].inode, 1095u);
+    EXPECT_EQ(SocketName::local(v4[1]), "127.0.0.1:53321");
+    EXPECT_EQ(v4[1].remotePort, 51320);
+    EXPECT_EQ(v4[1].state, 6);  // TIME_WAIT, no inode
+    EXPECT_EQ(v4[1].inode, 0u);
+    EXPECT_EQ(SocketName::local(v4[2]), "127.0.0.1:8000");
+    EXPECT_EQ(v4[2].uid, 1000u);
+
+    const auto v6 = ProcNetParser::parse(kProcNetTcp6, AF_INET6);
+    ASSERT_EQ(v6.size(), 4);
+    EXPECT_EQ(SocketName::local(v6[0]), "[::1]:5173");
+    EXPECT_EQ(SocketName::local(v6[1]), "127.0.0.1:45001");
+    EXPECT_EQ(SocketName::local(v6[2]), "*:45002");
+    EXPECT_EQ(SocketName::local(v6[3]), "[fe80::fea2:bff:fe6e:8a7b]:80");
+    EXPECT_EQ(v6[3].inode, 5004u);  // last line without a line end
+}
+
+TEST(NativeProcNetParser, WrongFamilyWidthGivesNothing) {
+    EXPECT_TRUE(ProcNetParser::parse(kProcNetTcp, AF_INET6).isEmpty());
+    EXPECT_TRUE(ProcNetParser::parse(kProcNetTcp6, AF_INET).isEmpty());
+    EXPECT_TRUE(ProcNetParser::parse("", AF_INET).isEmpty());
+}
+
+InetSocket socketAt(int family, const char* address, quint16 port) {
+    InetSocket s;
+    s.family = family;
+    inet_pton(family, address, s.address.data());
+    s.port = port;
+    return s;
+}
+
+TEST(NativeSocketName, MatchesLsofNames) {
+    // Each expected text was checked against `lsof -nP -F n` on Linux.
+    const struct {
+        int family;
+        const char* address;
+        quint16 port;
+        const char* name;
+    } cases[] = {
+        {AF_INET, "0.0.0.0", 3000, "*:3000"},
+        {AF_INET, "127.0.0.1", 8000, "127.0.0.1:8000"},
+        {AF_INET, "10.0.0.5", 8000, "10.0.0.5:8000"},
+        {AF_INET6, "::", 45002, "*:45002"},
+        {AF_INET6, "::1", 5173, "[::1]:5173"},
+        {AF_INET6, "::ffff:127.0.0.1", 45001, "127.0.0.1:45001"},
+        {AF_INET6, "::ffff:0.0.0.0", 45005, "*:45005"},
+        {AF_INET6, "fd00:0:0:0:0:0:0:1", 80, "[fd00::1]:80"},
+        {AF_INET6, "2001:db8::1:0:0:1", 443, "[2001:db8::1:0:0:1]:443"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SocketName::local(socketAt(c.family, c.address, c.port)), c.name) << c.address;
+    }
+}
+
+TEST(NativeProcFs, SocketInodeFromDescriptorLinks) {
+    EXPECT_EQ(ProcFs::socketInode("socket:[12345]"), 12345u);
+    EXPECT_EQ(ProcFs::socketInode("socket:[4294967295]"), 4294967295u);
+    for (const char* link : {"socket:[]", "socket:[12a]", "socket:[12", "pipe:[12345]", "/dev/null",
+                             "socket:[4294967296]", "socket:[-1]", ""}) {
+        EXPECT_EQ(ProcFs::socketInode(link), std::nullopt) << link;
+    }
+}
+
+TEST(NativeProcFs, CommandLineAsPsPrintsIt) {
+    const struct {
+        QByteArray cmdline;
+        const char* printed;
+    } cases[] = {
+        {QByteArray("python3\0-m\0http.server\0008000\0", 29), "python3 -m http.server 8000\n"},
+        {QByteArray("node\0server.js", 14), "node server.js\n"},  // no final NUL
+        {QByteArray("a\0\0x\0\0", 6), "a  x\n"},  // inner empty argument kept, trailing dropped
+        {QByteArray("nginx: master process nginx"), "nginx: master process nginx\n"},
+        {QByteArray("tab\tnew\nline\x7f", 13), "tab?new?line?\n"},
+        {QByteArray("caf\xc3\xa9\0", 6), "caf\xc3\xa9\n"},
+        {QByteArray(), "[kthreadd]\n"},
+        {QByteArray("\0\0", 2), "[kthreadd]\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProcFs::formatCommandLine(c.cmdline, "kthreadd"), QString::fromUtf8(c.printed))
+            << c.printed;
+    }
+}
+
+}  // namespace
+}  // namespace varnholt
