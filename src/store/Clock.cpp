@@ -18,8 +18,12 @@ double now() {
     return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
 
-void setSource(std::function<double()> s) { source() = std::move(s); }
+void setSource(std::function<double()> s) {
+    source() = std::move(s);
+}
 
-void resetSource() { source() = nullptr; }
+void resetSource() {
+    source() = nullptr;
+}
 
 }  // namespace varnholt::Clock
