@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "LoopbackHttp.h"
+#include "TempHome.h"
+#include "quickhost/PortPolicy.h"
+#include "quickhost/QuickHostRegistry.h"
+#include "scan/HostScanner.h"
+
+namespace varnholt {
+namespace {
+
+using test::httpGet;
+using test::PortHolder;
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool alive(qint32 pid) {
+    return ::kill(pid, 0) == 0;
+}
+
+// Lets the delayed kill of HostScanner::stop() run.
+void spin(int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+}
+
+bool waitGone(qint32 pid, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (alive(pid)) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+TEST(QuickHostSlug, LastComponentLowerCasedWithSpacesAsHyphens) {
+    const struct {
+        const char* path;
+        const char* slug;
+    } cases[] = {
+        {"/Users/ana/Desktop/Varnholt/My Photos", "my-photos"},
+        {"/x/A  B", "a--b"},
+        {"/x/Été Photos", "été-photos"},
+        {"/x/ÄRGER Über", "ärger-über"},
+        {"/x/Tab\tand.Dots_v2", "tab\tand.dots_v2"},
+        {"/x/Site/", "site"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QuickHostRegistry::slug(QString::fromUtf8(c.path)), QString::fromUtf8(c.slug))
+            << c.path;
+    }
+}
+
+class QuickHostRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_home.isValid());
+        m_scratch = m_home.scratch();
+        m_root = m_scratch + "/quick";
+        m_packages = m_scratch + "/packages";
+    }
+
+    void TearDown() override {
+        for (qint32 pid : m_pids) {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+            }
+        }
+    }
+
+    // A registry over ports this test can have to itself.
+    QuickHostRegistry registry(int ports = 4) {
+        const auto first = test::freePortBlock(41000, 48999, ports);
+        EXPECT_TRUE(first.has_value());
+        m_firstPort = first.value_or(41000);
+        return QuickHostRegistry(m_root, m_firstPort, m_firstPort + ports - 1);
+    }
+
+    std::optional<QuickHostEntry> start(QuickHostRegistry& reg, const QString& path) {
+        const auto entry = reg.start(path, "unused");
+        if (entry) {
+            m_pids.push_back(entry->pid);
+        }
+        return entry;
+    }
+
+    QString makePackage(const QString& name) {
+        const QString dir = m_packages + "/" + name;
+        QDir().mkpath(dir);
+        return dir;
+    }
+
+    test::TempHome m_home;
+    QString m_scratch;
+    QString m_root;
+    QString m_packages;
+    qint64 m_firstPort = 0;
+    std::vector<qint32> m_pids;
+};
+
+TEST_F(QuickHostRegistryTest, RefusesSlugsThatLeaveTheRoot) {
+    writeFile(m_root + "/keep/sentinel", "in root");
+    writeFile(m_scratch + "/beside", "beside root");
+    QDir().mkpath(m_packages + "/pkg");
+    QuickHostRegistry reg(m_root, 41000, 41001);
+    for (const QString& path :
+         {m_packages + "/pkg/..", QString("/"), m_packages + "/pkg/.", m_packages + "/pkg/../"}) {
+        EXPECT_FALSE(start(reg, path).has_value()) << path.toStdString();
+        EXPECT_FALSE(reg.info(path).has_value());
+    }
+    EXPECT_EQ(readFile(m_root + "/keep/sentinel"), "in root");
+    EXPECT_EQ(readFile(m_scratch + "/beside"), "beside root");
+    EXPECT_TRUE(QFileInfo::exists(m_packages + "/pkg"));
+}
+
+TEST_F(QuickHostRegistryTest, RefusesPathsThatAreNotAbsoluteFolders) {
+    writeFile(m_packages + "/file.txt", "x");
+    QDir::setCurrent(m_packages);
+    QDir().mkpath(m_packages + "/relative");
+    QuickHostRegistry reg(m_root, 41000, 41001);
+    for (const QString& path :
+         {QString("relative"), m_packages + "/missing", m_packages + "/file.txt", QString()}) {
+        EXPECT_FALSE(start(reg, path).has_value()) << path.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_root));
+}
+
+TEST_F(QuickHostRegistryTest, ServesNothingThroughARootThatIsALink) {
+    const QString target = m_scratch + "/elsewhere";
+    writeFile(target + "/pkg/sentinel", "keep me");
+    ASSERT_TRUE(QFile::link(target, m_root));
+    const QString pkg = makePackage("Pkg");
+    writeFile(pkg + "/index.html", "x");
+    QuickHostRegistry reg(m_root, 41000, 41001);
+    EXPECT_FALSE(start(reg, pkg).has_value());
+    EXPECT_EQ(readFile(target + "/pkg/sentinel"), "keep me");
+    EXPECT_FALSE(QFileInfo::exists(target + "/pkg/index.html"));
+}
+
+TEST_F(QuickHostRegistryTest, ServesNothingThroughARootOfAnotherUser) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "making a folder of another user needs root";
+    }
+    writeFile(m_root + "/pkg/sentinel", "keep me");
+    ASSERT_EQ(::chown(QFile::encodeName(m_root).constData(), 65534, 65534), 0);
+    const QString pkg = makePackage("Pkg");
+    writeFile(pkg + "/index.html", "x");
+    QuickHostRegistry reg(m_root, 41000, 41001);
+    EXPECT_FALSE(start(reg, pkg).has_value());
+    EXPECT_EQ(readFile(m_root + "/pkg/sentinel"), "keep me");
+    EXPECT_FALSE(QFileInfo::exists(m_root + "/pkg/index.html"));
+}
+
+TEST_F(QuickHostRegistryTest, KeepsTheRootPrivate) {
+    const QString pkg = makePackage("Pkg");
+    writeFile(pkg + "/index.html", "x");
+    for (bool existing : {false, true}) {
+        if (existing) {
+            ::chmod(QFile::encodeName(m_root).constData(), 0777);
+        }
+        QuickHostRegistry reg = registry(2);
+        ASSERT_TRUE(start(reg, pkg).has_value());
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(m_root).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << "existing root: " << existing;
+        reg.stop(pkg);
+    }
+}
+
+TEST_F(QuickHostRegistryTest, ServesTheFlattenedSiteWithoutHiddenFiles) {
+    const QString pkg = makePackage("My Site");
+    writeFile(pkg + "/site/index.html", "<h1>Hello from the site</h1>\n");
+    writeFile(pkg + "/site/css/main.css", "body{}");
+    writeFile(pkg + "/README", "read me");
+    writeFile(pkg + "/HOW TO SHARE.txt", "how");
+    writeFile(pkg + "/sub/Varnholt.command", "#!/bin/sh");
+    writeFile(pkg + "/sub/keep.txt", "keep");
+    QuickHostRegistry reg = registry();
+
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_GE(entry->pid, 1);
+    EXPECT_EQ(entry->port, m_firstPort);
+    ASSERT_TRUE(reg.info(pkg).has_value());
+    EXPECT_EQ(reg.info(pkg)->pid, entry->pid);
+    EXPECT_EQ(reg.info(pkg)->port, entry->port);
+
+    const QString served = m_root + "/my-site";
+    QStringList listing =
+        QDir(served).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    listing.sort();
+    EXPECT_EQ(listing, QStringList({"README", "css", "index.html", "sub"}));
+    EXPECT_FALSE(QFileInfo::exists(served + "/sub/Varnholt.command"));
+    EXPECT_TRUE(QFileInfo::exists(served + "/sub/keep.txt"));
+
+    const auto page = httpGet(entry->port, "/");
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(page->body, readFile(pkg + "/site/index.html"));
+    EXPECT_EQ(httpGet(entry->port, "/README")->body, "read me");
+    EXPECT_EQ(httpGet(entry->port, "/HOW%20TO%20SHARE.txt")->status, 404);
+    EXPECT_EQ(httpGet(entry->port, "/sub/Varnholt.command")->status, 404);
+    // The package itself is untouched.
+    EXPECT_TRUE(QFileInfo::exists(pkg + "/site/index.html"));
+    EXPECT_TRUE(QFileInfo::exists(pkg + "/HOW TO SHARE.txt"));
+}
+
+TEST_F(QuickHostRegistryTest, RootIndexWinsOverTheSiteIndex) {
+    const QString pkg = makePackage("Both");
+    writeFile(pkg + "/index.html", "root page");
+    writeFile(pkg + "/site/index.html", "site page");
+    writeFile(pkg + "/site/extra.txt", "extra");
+    QuickHostRegistry reg = registry();
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(readFile(m_root + "/both/index.html"), "root page");
+    EXPECT_EQ(readFile(m_root + "/both/extra.txt"), "extra");
+    EXPECT_FALSE(QFileInfo::exists(m_root + "/both/site"));
+    EXPECT_EQ(httpGet(entry->port, "/")->body, "root page");
+}
+
+TEST_F(QuickHostRegistryTest, ServesNoLinkLeadingOutOfThePackage) {
+    writeFile(m_scratch + "/secret.txt", "secret");
+    const QString pkg = makePackage("Links");
+    writeFile(pkg + "/site/index.html", "site");
+    writeFile(pkg + "/README", "read me");
+    ASSERT_TRUE(QFile::link(m_scratch + "/secret.txt", pkg + "/abs-out"));
+    ASSERT_EQ(::symlink("../../secret.txt", QFile::encodeName(pkg + "/rel-out").constData()), 0);
+    // Inside the package, but flattening moves it a level up and out.
+    ASSERT_EQ(::symlink("../README", QFile::encodeName(pkg + "/site/readme").constData()), 0);
+    ASSERT_EQ(::symlink("README", QFile::encodeName(pkg + "/inside").constData()), 0);
+    QuickHostRegistry reg = registry();
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+
+    const QString served = m_root + "/links";
+    for (const char* name : {"abs-out", "rel-out", "readme"}) {
+        EXPECT_FALSE(QFileInfo(served + "/" + name).isSymLink()) << name;
+        EXPECT_EQ(httpGet(entry->port, QByteArray("/") + name)->status, 404) << name;
+    }
+    EXPECT_TRUE(QFileInfo(served + "/inside").isSymLink());
+    EXPECT_EQ(httpGet(entry->port, "/inside")->body, "read me");
+}
+
+TEST_F(QuickHostRegistryTest, StopForgetsAtOnceAndEndsTheServer) {
+    const QString pkg = makePackage("Stop Me");
+    writeFile(pkg + "/index.html", "x");
+    QuickHostRegistry reg = registry();
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    ASSERT_TRUE(httpGet(entry->port, "/").has_value());
+
+    reg.stop(m_packages + "/Other");  // no entry: nothing happens
+    EXPECT_TRUE(reg.info(pkg).has_value());
+    reg.stop(pkg);
+    EXPECT_FALSE(reg.info(pkg).has_value());
+    spin(1500);
+    EXPECT_FALSE(alive(entry->pid));
+    // The served copy stays until the package is started again.
+    EXPECT_TRUE(QFileInfo::exists(m_root + "/stop-me/index.html"));
+}
+
+TEST_F(QuickHostRegistryTest, PruneDeadDropsOnlyEndedServers) {
+    const QString a = makePackage("A");
+    const QString b = makePackage("B");
+    writeFile(a + "/index.html", "a");
+    writeFile(b + "/index.html", "b");
+    QuickHostRegistry reg = registry();
+    const auto ea = start(reg, a);
+    const auto eb = start(reg, b);
+    ASSERT_TRUE(ea && eb);
+
+    ASSERT_EQ(::kill(ea->pid, SIGKILL), 0);
+    ASSERT_TRUE(waitGone(ea->pid, 5000));
+    reg.pruneDead();
+    EXPECT_FALSE(reg.info(a).has_value());
+    ASSERT_TRUE(reg.info(b).has_value());
+    EXPECT_EQ(reg.info(b)->pid, eb->pid);
+}
+
+TEST_F(QuickHostRegistryTest, StartingTwiceKeepsTheSecondServer) {
+    const QString pkg = makePackage("Twice");
+    writeFile(pkg + "/index.html", "x");
+    QuickHostRegistry reg = registry();
+    const auto first = start(reg, pkg);
+    ASSERT_TRUE(first.has_value());
+    ASSERT_TRUE(httpGet(first->port, "/").has_value());  // listening, so its port is taken
+    const auto second = start(reg, pkg);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_NE(second->pid, first->pid);
+    EXPECT_EQ(second->port, first->port + 1);
+    EXPECT_EQ(reg.info(pkg)->pid, second->pid);
+    EXPECT_TRUE(alive(first->pid));
+}
+
+TEST_F(QuickHostRegistryTest, SkipsBusyPortsAndGivesUpWhenAllAreBusy) {
+    const QString pkg = makePackage("Busy");
+    writeFile(pkg + "/index.html", "x");
+    QuickHostRegistry reg = registry(4);
+    PortHolder holder;
+    for (qint64 port = m_firstPort; port < m_firstPort + 3; ++port) {
+        ASSERT_TRUE(holder.hold(port));
+    }
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->port, m_firstPort + 3);
+    ASSERT_TRUE(httpGet(entry->port, "/").has_value());
+
+    // Now every port is held: by the test or by the first server.
+    const QString other = makePackage("Other");
+    writeFile(other + "/index.html", "y");
+    EXPECT_FALSE(start(reg, other).has_value());
+    EXPECT_FALSE(reg.info(other).has_value());
+    EXPECT_EQ(reg.info(pkg)->pid, entry->pid);
+}
+
+TEST_F(QuickHostRegistryTest, UsesTheAppRangeAboveTheLowestBindablePort) {
+    const auto range =
+        PortPolicy::bindableRange(QuickHostRegistry::kFirstPort, QuickHostRegistry::kLastPort,
+                                  PortPolicy::lowestBindablePort());
+    ASSERT_TRUE(range.has_value());
+    if (!HostScanner::firstFreePort(range->first, range->second)) {
+        GTEST_SKIP() << "every port of the app's range is in use";
+    }
+    const QString pkg = makePackage("Real Range");
+    writeFile(pkg + "/index.html", "real");
+    QuickHostRegistry reg(m_root);
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_GE(entry->port, range->first);
+    EXPECT_LE(entry->port, range->second);
+    const auto page = httpGet(entry->port, "/");
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(page->body, "real");
+}
+
+}  // namespace
+}  // namespace varnholt
