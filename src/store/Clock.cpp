@@ -1,6 +1,6 @@
 #include "Clock.h"
 
-#include <QDateTime>
+#include <chrono>
 
 namespace varnholt::Clock {
 
@@ -15,7 +15,10 @@ double now() {
     if (source()) {
         return source()();
     }
-    return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    // Full clock resolution: two events logged within one millisecond stay
+    // distinct, since events compare by their exact time.
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 void setSource(std::function<double()> s) {
