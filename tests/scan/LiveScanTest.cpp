@@ -1,0 +1,148 @@
+// The scan against real servers on loopback, through the command-line tools
+// and through the platform's default source.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+
+#include "LiveProcess.h"
+#include "TempHome.h"
+#include "scan/CommandLineSource.h"
+#include "scan/HostScanner.h"
+
+namespace varnholt {
+namespace {
+
+using test::LiveProcess;
+
+constexpr char kNodeServer[] =
+    "const http = require('http');\n"
+    "const [port, host] = process.argv.slice(2);\n"
+    "http.createServer((req, res) => res.end('ok')).listen(Number(port), host);\n";
+
+enum class Source { CommandLine, PlatformDefault };
+
+void PrintTo(Source source, std::ostream* os) {
+    *os << (source == Source::CommandLine ? "lsof and ps" : "platform default");
+}
+
+class LiveScan : public ::testing::TestWithParam<Source> {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_home.isValid()); }
+
+    QList<HostedPort> scanNow() {
+        if (GetParam() == Source::CommandLine) {
+            CommandLineSource source;
+            return HostScanner::scan(source);
+        }
+        return HostScanner::scan();
+    }
+
+    QString folder(const QString& name) {
+        const QString path = m_home.scratch() + "/" + name;
+        EXPECT_TRUE(QDir().mkpath(path));
+        return path;
+    }
+
+    std::unique_ptr<LiveProcess> pythonServer(quint16 port, const QString& directory) {
+        auto server =
+            LiveProcess::start({"/usr/bin/python3", "-m", "http.server", QString::number(port),
+                                "--bind", "127.0.0.1", "--directory", directory},
+                               m_home.scratch());
+        EXPECT_TRUE(server);
+        EXPECT_TRUE(test::waitUntilListening(port));
+        return server;
+    }
+
+    std::unique_ptr<LiveProcess> nodeServer(quint16 port, const QString& host, const QString& cwd) {
+        QFile script(cwd + "/server.js");
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(kNodeServer);
+        script.close();
+        auto server =
+            LiveProcess::start({"/usr/bin/node", "server.js", QString::number(port), host}, cwd);
+        EXPECT_TRUE(server);
+        EXPECT_TRUE(test::waitUntilListening(port));
+        return server;
+    }
+
+    static std::optional<HostedPort> find(const QList<HostedPort>& records, qint32 pid) {
+        for (const HostedPort& record : records) {
+            if (record.pid == pid) {
+                return record;
+            }
+        }
+        return std::nullopt;
+    }
+
+    test::TempHome m_home;
+};
+
+TEST_P(LiveScan, PythonOnLoopbackIsLocalAndNamedByItsFolder) {
+    const quint16 port = test::freeTcpPort();
+    auto server = pythonServer(port, folder("blog"));
+    ASSERT_TRUE(server);
+
+    const auto record = find(scanNow(), server->pid());
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->port, port);
+    EXPECT_EQ(record->scope, "LOCAL");
+    EXPECT_EQ(record->friendlyName, "blog");  // no line end carried over from ps
+    EXPECT_TRUE(record->command.startsWith("python")) << record->command.toStdString();
+}
+
+TEST_P(LiveScan, NodeOnLoopbackWithoutServerMarkerIsNotListed) {
+    const quint16 port = test::freeTcpPort();
+    auto server = nodeServer(port, "127.0.0.1", folder("api"));
+    ASSERT_TRUE(server);
+    EXPECT_FALSE(find(scanNow(), server->pid()));
+}
+
+TEST_P(LiveScan, NodeOnAllInterfacesIsNetAndNamedByItsWorkingDirectory) {
+    const quint16 port = test::freeTcpPort();
+    auto server = nodeServer(port, "0.0.0.0", folder("shop"));
+    ASSERT_TRUE(server);
+
+    const auto record = find(scanNow(), server->pid());
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->port, port);
+    EXPECT_EQ(record->scope, "NET");
+    EXPECT_EQ(record->friendlyName, "shop");
+    EXPECT_EQ(record->command, "node");
+}
+
+TEST_P(LiveScan, RecordsComeSortedByPort) {
+    quint16 low = test::freeTcpPort();
+    quint16 high = test::freeTcpPort();
+    if (low > high) {
+        std::swap(low, high);
+    }
+    ASSERT_NE(low, high);
+    // Started high first, so listing order alone would not sort them.
+    auto first = pythonServer(high, folder("second"));
+    auto second = pythonServer(low, folder("first"));
+    ASSERT_TRUE(first && second);
+
+    const auto records = scanNow();
+    EXPECT_TRUE(std::is_sorted(records.begin(), records.end(),
+                               [](const auto& a, const auto& b) { return a.port < b.port; }));
+    QStringList ours;
+    for (const HostedPort& record : records) {
+        if (record.pid == first->pid() || record.pid == second->pid()) {
+            ours.append(record.friendlyName);
+        }
+    }
+    EXPECT_EQ(ours, (QStringList{"first", "second"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, LiveScan,
+                         ::testing::Values(Source::CommandLine, Source::PlatformDefault),
+                         [](const auto& info) {
+                             return info.param == Source::CommandLine ? "CommandLine"
+                                                                      : "PlatformDefault";
+                         });
+
+}  // namespace
+}  // namespace varnholt
