@@ -82,7 +82,21 @@ void flattenSite(const QString& dir) {
     if (!isRealDir(site) || !QFileInfo::exists(site + "/index.html")) {
         return;
     }
-    const QStringList names = QDir(site).entryList(
+    // The site folder steps aside first, so a folder named "site" inside it
+    // can take its place instead of being lost with it.
+    QString source = site;
+    for (int n = 1; n < 100; ++n) {
+        const QString name = ".varnholt-site-" + QString::number(n);
+        if (lexists(dir + "/" + name) || lexists(site + "/" + name)) {
+            continue;
+        }
+        if (::rename(QFile::encodeName(site).constData(),
+                     QFile::encodeName(dir + "/" + name).constData()) == 0) {
+            source = dir + "/" + name;
+        }
+        break;
+    }
+    const QStringList names = QDir(source).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QString& name : names) {
         const QString target = dir + "/" + name;
@@ -90,10 +104,10 @@ void flattenSite(const QString& dir) {
         if (lexists(target)) {
             continue;
         }
-        ::rename(QFile::encodeName(site + "/" + name).constData(),
+        ::rename(QFile::encodeName(source + "/" + name).constData(),
                  QFile::encodeName(target).constData());
     }
-    removePath(site);
+    removePath(source);
 }
 
 // rsync keeps only links that stay inside the package, but flattening moves
@@ -153,9 +167,13 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, cons
     const QString dir = m_root + "/" + name;
     removePath(dir);
 
-    // Copies the user's files, so it runs as long as the copy takes.
-    shell(tools().rsync, {"-a", "--safe-links", "--exclude", "Varnholt.command", "--exclude",
-                          "HOW TO SHARE.txt", path + "/", dir + "/"});
+    // Copies the user's files, so it runs as long as the copy takes. Both
+    // paths are absolute; the working folder is "/" because rsync refuses to
+    // run at all when the app's own working folder has been deleted.
+    shell(tools().rsync,
+          {"-a", "--safe-links", "--exclude", "Varnholt.command", "--exclude", "HOW TO SHARE.txt",
+           path + "/", dir + "/"},
+          QDir::rootPath());
     flattenSite(dir);
     removeEscapingLinks(dir);
 

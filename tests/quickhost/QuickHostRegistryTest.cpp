@@ -141,6 +141,7 @@ TEST_F(QuickHostRegistryTest, RefusesSlugsThatLeaveTheRoot) {
 
 TEST_F(QuickHostRegistryTest, RefusesPathsThatAreNotAbsoluteFolders) {
     writeFile(m_packages + "/file.txt", "x");
+    const QString saved = QDir::currentPath();
     QDir::setCurrent(m_packages);
     QDir().mkpath(m_packages + "/relative");
     QuickHostRegistry reg(m_root, 41000, 41001);
@@ -148,6 +149,7 @@ TEST_F(QuickHostRegistryTest, RefusesPathsThatAreNotAbsoluteFolders) {
          {QString("relative"), m_packages + "/missing", m_packages + "/file.txt", QString()}) {
         EXPECT_FALSE(start(reg, path).has_value()) << path.toStdString();
     }
+    QDir::setCurrent(saved);
     EXPECT_FALSE(QFileInfo::exists(m_root));
 }
 
@@ -231,6 +233,21 @@ TEST_F(QuickHostRegistryTest, ServesTheFlattenedSiteWithoutHiddenFiles) {
     EXPECT_TRUE(QFileInfo::exists(pkg + "/HOW TO SHARE.txt"));
 }
 
+TEST_F(QuickHostRegistryTest, CopiesEvenWhenTheWorkingFolderIsGone) {
+    const QString pkg = makePackage("Cwd");
+    writeFile(pkg + "/index.html", "still here");
+    const QString saved = QDir::currentPath();
+    const QString gone = m_scratch + "/gone";
+    QDir().mkpath(gone);
+    ASSERT_TRUE(QDir::setCurrent(gone));
+    ASSERT_TRUE(QDir().rmdir(gone));
+    QuickHostRegistry reg = registry();
+    const auto entry = start(reg, pkg);
+    QDir::setCurrent(saved);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(httpGet(entry->port, "/")->body, "still here");
+}
+
 TEST_F(QuickHostRegistryTest, RootIndexWinsOverTheSiteIndex) {
     const QString pkg = makePackage("Both");
     writeFile(pkg + "/index.html", "root page");
@@ -243,6 +260,20 @@ TEST_F(QuickHostRegistryTest, RootIndexWinsOverTheSiteIndex) {
     EXPECT_EQ(readFile(m_root + "/both/extra.txt"), "extra");
     EXPECT_FALSE(QFileInfo::exists(m_root + "/both/site"));
     EXPECT_EQ(httpGet(entry->port, "/")->body, "root page");
+}
+
+TEST_F(QuickHostRegistryTest, KeepsAFolderNamedSiteInsideTheSite) {
+    const QString pkg = makePackage("Project");
+    writeFile(pkg + "/site/index.html", "home");
+    writeFile(pkg + "/site/site/page.html", "inner page");
+    QuickHostRegistry reg = registry();
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    QStringList listing =
+        QDir(m_root + "/project").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    listing.sort();
+    EXPECT_EQ(listing, QStringList({"index.html", "site"}));
+    EXPECT_EQ(httpGet(entry->port, "/site/page.html")->body, "inner page");
 }
 
 TEST_F(QuickHostRegistryTest, ServesNoLinkLeadingOutOfThePackage) {
