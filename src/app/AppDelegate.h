@@ -1,17 +1,187 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+#include <QPropertyAnimation>
+
+#include "ActivatingPanel.h"
+#include "ItemChooser.h"
+#include "PanelData.h"
+#include "SharePopup.h"
+
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QSystemTrayIcon;
+class QTimer;
+class QWidget;
 
 namespace varnholt {
 
-// Owns the tray item, the panel and the refresh timer.
+class ClosureButton;
+class ElidedLabel;
+class FlippedStackView;
+class QuickHostRegistry;
+class SectionHeader;
+class SingleInstance;
+class SymbolButton;
+
+// Owns the tray item, the panel with all its views, and the refresh timer.
+// Every operation runs on the main thread.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    explicit AppDelegate(QObject* parent = nullptr);
+    // Shows the one alert the user can ever see; tests replace it.
+    using AlertHook = std::function<void(const QString& message, const QString& informative)>;
+    // Where a refresh gets its data; gather() unless a test says otherwise.
+    using DataSource = std::function<PanelData()>;
 
-    // Builds the tray item and the panel, refreshes once and starts the timer.
-    void launch();
+    static constexpr int kRefreshIntervalMs = 2000;
+
+    explicit AppDelegate(QuickHostRegistry& registry, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Claims the one-instance socket, builds the tray item and the panel,
+    // refreshes, starts the timer and shows the panel. False when another
+    // instance already runs: it was asked to show its panel instead.
+    bool launch();
+
+    void buildWindow();
+    void toggleWindow();
+    void showPanel();
+    void quit();
+
+    // Brings the panel up to date: apply(gather()).
+    void refresh();
+    // Reads everything a refresh shows, in a fixed order (dead quick-host
+    // servers are pruned first).
+    PanelData gather();
+    void apply(const PanelData& data);
+    // The timer's tick: waits while a mouse button is held, so a click is
+    // never split between a row and its replacement.
+    void timerFired();
+
+    void togglePanelCollapse();
+    void applyCollapseState(bool animate);
+    int collapsedHeight();
+    void windowDidResize();
+
+    void openPressed();
+    void hostPicked(const QString& path);
+    void changeDefaultFolderPressed();
+    void updateDefaultFolderLabel();
+
+    QuickHostRegistry& registry() { return m_registry; }
+    const QString& hostMjsPath() const { return m_hostMjsPath; }
+    void setAlertHook(AlertHook hook) { m_alert = std::move(hook); }
+    void setDataSource(DataSource source) { m_dataSource = std::move(source); }
+
+    ActivatingPanel* window() const { return m_window; }
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    QTimer* timer() const { return m_timer; }
+    QLabel* headerSubtitle() const { return m_headerSubtitle; }
+    QWidget* headerCompactView() const { return m_headerCompactView; }
+    QWidget* headerExpandedView() const { return m_headerExpandedView; }
+    QScrollArea* scrollView() const { return m_scrollView; }
+    FlippedStackView* documentView() const { return m_documentView; }
+    FlippedStackView* hostedStack() const { return m_hostedStack; }
+    FlippedStackView* quickStack() const { return m_quickStack; }
+    FlippedStackView* recentStack() const { return m_recentStack; }
+    FlippedStackView* pausedStack() const { return m_pausedStack; }
+    QLabel* hostedEmptyLabel() const { return m_hostedEmptyLabel; }
+    QLabel* recentEmptyLabel() const { return m_recentEmptyLabel; }
+    SectionHeader* hostedHeader() const { return m_hostedHeader; }
+    SectionHeader* quickHeader() const { return m_quickHeader; }
+    SectionHeader* recentHeader() const { return m_recentHeader; }
+    SectionHeader* pausedHeader() const { return m_pausedHeader; }
+    QWidget* hostedEmptyRow() const { return m_hostedEmptyRow; }
+    QWidget* hostedListRow() const { return m_hostedListRow; }
+    QWidget* quickListRow() const { return m_quickListRow; }
+    QWidget* recentEmptyRow() const { return m_recentEmptyRow; }
+    QWidget* recentListRow() const { return m_recentListRow; }
+    QWidget* pausedListRow() const { return m_pausedListRow; }
+    ElidedLabel* defaultFolderLabel() const { return m_defaultFolderLabel; }
+    QWidget* contentView() const { return m_contentView; }
+    QLabel* titleLabel() const { return m_titleLabel; }
+    SymbolButton* collapseButton() const { return m_collapseButton; }
+    ClosureButton* closeButton() const { return m_closeButton; }
+    ClosureButton* copyButton() const { return m_copyButton; }
+    ClosureButton* shareButton() const { return m_shareButton; }
+    ClosureButton* openButton() const { return m_openButton; }
+    ClosureButton* changeButton() const { return m_changeButton; }
+    SharePopup* sharePopup() const { return m_sharePopup; }
+    ItemChooser* chooser() const { return m_chooser; }
+    QPropertyAnimation* collapseAnimation() const { return m_collapseAnimation; }
+    int expandedHeight() const { return m_expandedHeight; }
+    bool refreshDeferred() const { return m_refreshDeferred; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Section;
+    Section buildSection(const QString& title, const QString& id, ClosureButton* trailing,
+                         const QString& emptyText);
+    void buildStatusItem();
+    void buildMainMenu();
+    void layoutContent();
+    void sharePressed();
+    void showAlert(const QString& message, const QString& informative);
+
+    QuickHostRegistry& m_registry;
+    AlertHook m_alert;
+    DataSource m_dataSource;
+
+    QPointer<ActivatingPanel> m_window;
+    QSystemTrayIcon* m_statusItem = nullptr;
+    std::unique_ptr<QMenu> m_statusMenu;
+    QTimer* m_timer = nullptr;
+    QLabel* m_headerSubtitle = nullptr;
+    QWidget* m_headerCompactView = nullptr;
+    QWidget* m_headerExpandedView = nullptr;
+    QScrollArea* m_scrollView = nullptr;
+    FlippedStackView* m_documentView = nullptr;
+    FlippedStackView* m_hostedStack = nullptr;
+    FlippedStackView* m_quickStack = nullptr;
+    FlippedStackView* m_recentStack = nullptr;
+    FlippedStackView* m_pausedStack = nullptr;
+    QLabel* m_hostedEmptyLabel = nullptr;
+    QLabel* m_recentEmptyLabel = nullptr;
+    SectionHeader* m_hostedHeader = nullptr;
+    SectionHeader* m_quickHeader = nullptr;
+    SectionHeader* m_recentHeader = nullptr;
+    SectionHeader* m_pausedHeader = nullptr;
+    QWidget* m_hostedEmptyRow = nullptr;
+    QWidget* m_hostedListRow = nullptr;
+    QWidget* m_quickListRow = nullptr;
+    QWidget* m_recentEmptyRow = nullptr;
+    QWidget* m_recentListRow = nullptr;
+    QWidget* m_pausedListRow = nullptr;
+    ElidedLabel* m_defaultFolderLabel = nullptr;
+    QWidget* m_contentView = nullptr;
+    QLabel* m_titleLabel = nullptr;
+    SymbolButton* m_collapseButton = nullptr;
+    ClosureButton* m_closeButton = nullptr;
+    ClosureButton* m_copyButton = nullptr;
+    ClosureButton* m_shareButton = nullptr;
+    ClosureButton* m_openButton = nullptr;
+    ClosureButton* m_changeButton = nullptr;
+    // The scroll view's two layouts: down to the panel's bottom edge, or
+    // zero high while the panel is collapsed.
+    bool m_scrollViewZeroHeight = false;
+    int m_expandedHeight = 560;
+    const QString m_hostMjsPath;
+
+    QPointer<SharePopup> m_sharePopup;
+    QPointer<ItemChooser> m_chooser;
+    QPointer<QPropertyAnimation> m_collapseAnimation;
+    SingleInstance* m_instance = nullptr;
+    bool m_refreshDeferred = false;
 };
 
 }  // namespace varnholt

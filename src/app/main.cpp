@@ -1,10 +1,15 @@
 #include <QApplication>
 
 #include "AppDelegate.h"
+#include "quickhost/QuickHostRegistry.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    varnholt::AppDelegate delegate;
-    delegate.launch();
+    QApplication::setApplicationName(QStringLiteral("Varnholt Control"));
+    QApplication::setDesktopFileName(QStringLiteral("varnholt-control"));
+    varnholt::AppDelegate delegate(varnholt::QuickHostRegistry::shared());
+    if (!delegate.launch()) {
+        return 0;  // the running instance shows its panel instead
+    }
     return QApplication::exec();
 }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+namespace varnholt {
+
+// The floating panel window: frameless, translucent, above other windows, off
+// the taskbar. It paints the dark rounded body with a soft shadow around it;
+// the shadow lives in a transparent margin, so the window is a little larger
+// than the panel itself. Everything else speaks in panel geometry.
+// The margin doubles as the resize grip; the background drags the panel.
+class ActivatingPanel : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QRect panelGeometry READ panelGeometry WRITE setPanelGeometry)
+public:
+    static constexpr int kShadowMargin = 12;
+    static constexpr int kCornerRadius = 14;
+    static constexpr int kWidth = 360;
+    static constexpr int kHeight = 560;
+    static constexpr int kScreenInset = 24;
+
+    // The panel's frame on a screen's available area: its top-right corner
+    // 24 px left of and 24 px below the area's top-right corner.
+    static QRect frameFor(const QRect& available);
+
+    explicit ActivatingPanel(QWidget* parent = nullptr);
+
+    // The view that fills the panel body; the panel takes ownership.
+    void setContentView(QWidget* view);
+    QWidget* contentView() const { return m_contentView; }
+
+    QRect panelGeometry() const;
+    void setPanelGeometry(const QRect& frame);
+    QSize panelSize() const { return panelGeometry().size(); }
+
+    // Which edges a press at pos (window coordinates) would resize.
+    Qt::Edges edgesAt(const QPoint& pos) const;
+
+signals:
+    void panelResized(const QSize& size);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void updateEdgeCursor(const QPoint& pos);
+
+    QWidget* m_contentView = nullptr;
+    // Fallback when the platform cannot move or resize the window itself.
+    bool m_manualDrag = false;
+    Qt::Edges m_manualEdges;
+    QPoint m_pressGlobal;
+    QRect m_pressGeometry;
+};
+
+}  // namespace varnholt

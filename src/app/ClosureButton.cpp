@@ -1,0 +1,137 @@
+#include "ClosureButton.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+
+#include "Symbols.h"
+
+namespace varnholt {
+
+ClosureButton::ClosureButton(const QString& title, bool small, std::optional<qreal> fixedWidth,
+                             Handler handler, QWidget* parent)
+    : QAbstractButton(parent),
+      m_handler(std::move(handler)),
+      m_isSmall(small),
+      m_fixedWidth(fixedWidth),
+      m_titleFont(standardFont(small)) {
+    setText(title);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    if (m_fixedWidth) {
+        setFixedWidth(static_cast<int>(std::lround(*m_fixedWidth)));
+    }
+    setAttribute(Qt::WA_Hover, false);
+    connect(this, &QAbstractButton::clicked, this, &ClosureButton::fire);
+}
+
+QFont ClosureButton::standardFont(bool small) {
+    QFont font = QApplication::font();
+    font.setPixelSize(small ? 11 : 13);
+    font.setWeight(QFont::Medium);
+    return font;
+}
+
+QSize ClosureButton::sizeHint() const {
+    const int height = m_isSmall ? 20 : 26;
+    if (m_fixedWidth) {
+        return {static_cast<int>(std::lround(*m_fixedWidth)), height};
+    }
+    const qreal titleWidth = QFontMetricsF(standardFont(m_isSmall)).horizontalAdvance(text());
+    return {static_cast<int>(std::ceil(titleWidth)) + (m_isSmall ? 20 : 28), height};
+}
+
+QColor ClosureButton::backgroundColor() const {
+    return m_hovered ? QColor::fromRgbF(1, 1, 1, 0.2f) : QColor(Qt::transparent);
+}
+
+void ClosureButton::setBorderWidth(qreal width) {
+    m_borderWidth = width;
+    update();
+}
+
+void ClosureButton::setTitleStyle(const QColor& color, const QFont& font) {
+    m_titleColor = color;
+    m_titleFont = font;
+    update();
+}
+
+void ClosureButton::setGlyph(const QString& symbol) {
+    m_glyph = symbol;
+    update();
+}
+
+void ClosureButton::fire() {
+    if (!m_handler) {
+        return;
+    }
+    // The handler may replace the row this button sits in (rows go with
+    // deleteLater, so the button outlives the call) or this very handler; run
+    // a copy so the closure's captures stay valid until it returns.
+    const Handler handler = m_handler;
+    handler();
+}
+
+void ClosureButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (!isEnabled()) {
+        painter.setOpacity(0.35);
+    }
+    const qreal radius = m_isSmall ? 5 : 6;
+    const QRectF bounds(rect());
+    QColor fill = backgroundColor();
+    if (isDown() && isEnabled()) {
+        fill = QColor::fromRgbF(1, 1, 1, 0.32f);
+    }
+    if (fill.alpha() > 0) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(bounds, radius, radius);
+    }
+    if (m_borderWidth > 0) {
+        QPen pen(Qt::white);
+        pen.setWidthF(m_borderWidth);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        const qreal inset = m_borderWidth / 2;
+        painter.drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius - inset,
+                                radius - inset);
+    }
+    if (!m_glyph.isEmpty()) {
+        drawSymbol(painter, bounds, m_glyph, m_titleColor, m_titleFont.pixelSize(),
+                   m_titleFont.weight() >= QFont::DemiBold);
+        return;
+    }
+    painter.setPen(m_titleColor);
+    painter.setFont(m_titleFont);
+    painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, text());
+}
+
+void ClosureButton::enterEvent(QEnterEvent*) {
+    if (!isEnabled()) {
+        return;
+    }
+    m_hovered = true;
+    setCursor(Qt::PointingHandCursor);
+    update();
+}
+
+void ClosureButton::leaveEvent(QEvent*) {
+    m_hovered = false;
+    setCursor(Qt::ArrowCursor);
+    update();
+}
+
+void ClosureButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        m_hovered = false;
+        setCursor(Qt::ArrowCursor);
+    }
+    QAbstractButton::changeEvent(event);
+}
+
+}  // namespace varnholt

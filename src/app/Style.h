@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QLabel;
+
+namespace varnholt {
+
+// The panel's system font at a pixel size ("13 pt" of the design is 13 px).
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+// Grey level g, opaque, as the design names its greys.
+QColor grey(qreal level, qreal alpha = 1.0);
+// A plain, non-interactive one-line text.
+QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color);
+
+}  // namespace varnholt
