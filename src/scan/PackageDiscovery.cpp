@@ -26,7 +26,9 @@ QList<QuickHostPackage> packagesWhere(bool paused, const QSet<QString>& pausedPa
 
 QString packagesFolder() {
     QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (desktop.isEmpty()) {
+    // A user-dirs entry that is empty or relative would put packages wherever
+    // the app happened to start; the companion script falls back the same way.
+    if (desktop.isEmpty() || QDir::isRelativePath(desktop)) {
         desktop = QDir::homePath() + QStringLiteral("/Desktop");
     }
     return desktop + QStringLiteral("/Varnholt");
