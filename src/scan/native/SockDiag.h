@@ -18,6 +18,10 @@ namespace varnholt::SockDiag {
 std::optional<QList<InetSocket>> dump(int family, int protocol, quint32 states,
                                       std::optional<quint16> port = std::nullopt);
 
+// Every TCP socket of both families in one pass, as dump() otherwise.
+std::optional<QList<InetSocket>> dumpTcpBothFamilies(quint32 states,
+                                                     std::optional<quint16> port = std::nullopt);
+
 // Whether any socket with an owner (TCP in any state, UDP, IPv4 or IPv6) has
 // port as its local or remote port. nullopt when sock_diag cannot tell.
 std::optional<bool> portInUse(quint16 port);

@@ -33,7 +33,42 @@ InetSocket toSocket(const inet_diag_msg& msg) {
     return socket;
 }
 
+// Appends the filter program as an INET_DIAG_REQ_BYTECODE attribute and
+// completes the message header.
+QByteArray finish(nlmsghdr header, const void* body, qsizetype bodySize, const QByteArray& filter) {
+    const qsizetype attributeLength = filter.isEmpty() ? 0 : NLA_HDRLEN + filter.size();
+    header.nlmsg_len = NLMSG_LENGTH(bodySize) + NLA_ALIGN(attributeLength);
+    QByteArray bytes(header.nlmsg_len, '\0');
+    std::memcpy(bytes.data(), &header, sizeof(header));
+    std::memcpy(bytes.data() + NLMSG_HDRLEN, body, bodySize);
+    if (!filter.isEmpty()) {
+        nlattr attribute{};
+        attribute.nla_len = quint16(attributeLength);
+        attribute.nla_type = INET_DIAG_REQ_BYTECODE;
+        const qsizetype at = NLMSG_LENGTH(bodySize);
+        std::memcpy(bytes.data() + at, &attribute, sizeof(attribute));
+        std::memcpy(bytes.data() + at + NLA_HDRLEN, filter.constData(), filter.size());
+    }
+    return bytes;
+}
+
 }  // namespace
+
+QByteArray portFilter(quint16 port) {
+    // "local port is P, or remote port is P". Each test falls through to the
+    // next instruction on success and jumps on failure, the shape the kernel's
+    // checker accepts: it only allows jumps to instructions it reaches by
+    // following the success path. A jump to the very end accepts the socket,
+    // a jump four bytes past it rejects it.
+    //   0: local == P ?  yes: 8 (to the jump)  no: 12 (to the remote test)
+    //   8: jump                                 to 20, the end: accept
+    //  12: remote == P?  yes: 8 (the end)       no: 12 (past the end): reject
+    const inet_diag_bc_op program[5] = {
+        {INET_DIAG_BC_S_EQ, 8, 12}, {0, 0, port}, {INET_DIAG_BC_JMP, 4, 12},
+        {INET_DIAG_BC_D_EQ, 8, 12}, {0, 0, port},
+    };
+    return QByteArray(reinterpret_cast<const char*>(program), sizeof(program));
+}
 
 Chunk parse(const QByteArray& bytes, quint32 sequence) {
     Chunk chunk;
@@ -89,7 +124,8 @@ Chunk parse(const QByteArray& bytes, quint32 sequence) {
             case NLMSG_OVERRUN:
                 chunk.malformed = true;
                 return chunk;
-            case SOCK_DIAG_BY_FAMILY: {
+            case SOCK_DIAG_BY_FAMILY:
+            case TCPDIAG_GETSOCK: {
                 if (payloadLength < qsizetype(sizeof(inet_diag_msg))) {
                     chunk.malformed = true;
                     return chunk;
@@ -114,38 +150,22 @@ QByteArray request(quint8 family, quint8 protocol, quint32 states, quint32 seque
     req.sdiag_protocol = protocol;
     req.idiag_states = states;
 
-    // "local port == P, else remote port == P": a match jumps to the end of
-    // the program (accept), a miss on the last test jumps past it (reject).
-    QByteArray filter;
-    if (port) {
-        const inet_diag_bc_op program[4] = {
-            {INET_DIAG_BC_S_EQ, 16, 8},
-            {0, 0, *port},
-            {INET_DIAG_BC_D_EQ, 8, 12},
-            {0, 0, *port},
-        };
-        filter = QByteArray(reinterpret_cast<const char*>(program), sizeof(program));
-    }
-
-    const qsizetype attributeLength = filter.isEmpty() ? 0 : NLA_HDRLEN + filter.size();
     nlmsghdr header{};
-    header.nlmsg_len = NLMSG_LENGTH(sizeof(req)) + NLA_ALIGN(attributeLength);
     header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
     header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     header.nlmsg_seq = sequence;
+    return finish(header, &req, sizeof(req), port ? portFilter(*port) : QByteArray());
+}
 
-    QByteArray bytes(header.nlmsg_len, '\0');
-    std::memcpy(bytes.data(), &header, sizeof(header));
-    std::memcpy(bytes.data() + NLMSG_HDRLEN, &req, sizeof(req));
-    if (!filter.isEmpty()) {
-        nlattr attribute{};
-        attribute.nla_len = quint16(attributeLength);
-        attribute.nla_type = INET_DIAG_REQ_BYTECODE;
-        const qsizetype at = NLMSG_LENGTH(sizeof(req));
-        std::memcpy(bytes.data() + at, &attribute, sizeof(attribute));
-        std::memcpy(bytes.data() + at + NLA_HDRLEN, filter.constData(), filter.size());
-    }
-    return bytes;
+QByteArray tcpRequestBothFamilies(quint32 states, quint32 sequence, std::optional<quint16> port) {
+    inet_diag_req req{};
+    req.idiag_family = AF_UNSPEC;
+    req.idiag_states = states;
+    nlmsghdr header{};
+    header.nlmsg_type = TCPDIAG_GETSOCK;
+    header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    header.nlmsg_seq = sequence;
+    return finish(header, &req, sizeof(req), port ? portFilter(*port) : QByteArray());
 }
 
 }  // namespace varnholt::SockDiagParser

@@ -29,4 +29,13 @@ Chunk parse(const QByteArray& bytes, quint32 sequence);
 QByteArray request(quint8 family, quint8 protocol, quint32 states, quint32 sequence,
                    std::optional<quint16> port = std::nullopt);
 
+// The older TCP-only dump request, which alone can ask for IPv4 and IPv6 in
+// one pass over the kernel's connection table (that pass, not the reply, is
+// what a dump of every state costs).
+QByteArray tcpRequestBothFamilies(quint32 states, quint32 sequence,
+                                  std::optional<quint16> port = std::nullopt);
+
+// The inet_diag filter program "local port is port, or remote port is port".
+QByteArray portFilter(quint16 port);
+
 }  // namespace varnholt::SockDiagParser

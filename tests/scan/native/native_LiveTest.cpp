@@ -363,5 +363,32 @@ TEST(NativeFallback, ProcNetTablesGiveTheSameListeners) {
     }
 }
 
+TEST(NativeSockDiag, KernelAppliesThePortFilter) {
+    OwnSocket a(AF_INET, SOCK_STREAM);
+    const quint16 port = a.bindLoopback();
+    ASSERT_EQ(::listen(a.fd(), 4), 0);
+    OwnSocket b(AF_INET, SOCK_STREAM);
+    ASSERT_NE(b.bindLoopback(), 0);
+    ASSERT_EQ(::listen(b.fd(), 4), 0);
+    OwnSocket a6(AF_INET6, SOCK_STREAM);
+    ASSERT_EQ(a6.bindLoopback(port), port);
+    ASSERT_EQ(::listen(a6.fd(), 4), 0);
+
+    auto inodes = [](const std::optional<QList<InetSocket>>& sockets) {
+        QSet<quint32> set;
+        for (const InetSocket& s : sockets.value_or(QList<InetSocket>{})) {
+            set.insert(s.inode);
+        }
+        return set;
+    };
+    const auto v4 = SockDiag::dump(AF_INET, IPPROTO_TCP, 1u << TCP_LISTEN, port);
+    ASSERT_TRUE(v4.has_value()) << "filter refused";
+    EXPECT_EQ(inodes(v4), QSet<quint32>{a.inode()});
+
+    const auto both = SockDiag::dumpTcpBothFamilies(1u << TCP_LISTEN, port);
+    ASSERT_TRUE(both.has_value()) << "filter refused";
+    EXPECT_EQ(inodes(both), (QSet<quint32>{a.inode(), a6.inode()}));
+}
+
 }  // namespace
 }  // namespace varnholt

@@ -170,18 +170,108 @@ TEST(NativeSockDiagParser, RequestCarriesAPortFilterProgram) {
     nlattr attribute;
     std::memcpy(&attribute, filtered.constData() + at, sizeof(attribute));
     EXPECT_EQ(attribute.nla_type, INET_DIAG_REQ_BYTECODE);
-    ASSERT_EQ(attribute.nla_len, NLA_HDRLEN + 4 * sizeof(inet_diag_bc_op));
-    inet_diag_bc_op ops[4];
-    std::memcpy(ops, filtered.constData() + at + NLA_HDRLEN, sizeof(ops));
-    EXPECT_EQ(ops[0].code, INET_DIAG_BC_S_EQ);
-    EXPECT_EQ(ops[1].no, 1010);
-    EXPECT_EQ(ops[2].code, INET_DIAG_BC_D_EQ);
-    EXPECT_EQ(ops[3].no, 1010);
-    // Local match jumps to the end (accept); remote miss jumps past it.
-    EXPECT_EQ(ops[0].yes, 16);
-    EXPECT_EQ(ops[0].no, 8);
-    EXPECT_EQ(ops[2].yes, 8);
-    EXPECT_EQ(ops[2].no, 12);
+    const QByteArray program = SockDiagParser::portFilter(1010);
+    ASSERT_EQ(attribute.nla_len, NLA_HDRLEN + program.size());
+    EXPECT_EQ(filtered.mid(at + NLA_HDRLEN, program.size()), program);
+
+    const QByteArray legacy = SockDiagParser::tcpRequestBothFamilies(~0u, 10, 1010);
+    std::memcpy(&header, legacy.constData(), sizeof(header));
+    EXPECT_EQ(header.nlmsg_type, TCPDIAG_GETSOCK);
+    EXPECT_EQ(header.nlmsg_len, quint32(legacy.size()));
+    inet_diag_req old;
+    std::memcpy(&old, legacy.constData() + NLMSG_HDRLEN, sizeof(old));
+    EXPECT_EQ(old.idiag_family, AF_UNSPEC);
+    EXPECT_EQ(old.idiag_states, ~0u);
+    EXPECT_EQ(legacy.right(program.size()), program);
+}
+
+// The kernel's filter interpreter and checker (inet_diag_bc_run and
+// inet_diag_bc_audit), reduced to the port instructions, so the program's
+// meaning is tested here and not only its bytes.
+bool kernelAccepts(const QByteArray& bytes) {
+    const int total = int(bytes.size());
+    auto op = [&](int at) {
+        inet_diag_bc_op o;
+        std::memcpy(&o, bytes.constData() + at, sizeof(o));
+        return o;
+    };
+    auto reachable = [&](int cc) {  // valid_cc: cc must lie on the success path
+        int len = total;
+        int at = 0;
+        while (len >= 0) {
+            if (cc > len)
+                return false;
+            if (cc == len)
+                return true;
+            const auto o = op(at);
+            if (o.yes < 4 || (o.yes & 3))
+                return false;
+            len -= o.yes;
+            at += o.yes;
+        }
+        return false;
+    };
+    int len = total;
+    int at = 0;
+    while (len > 0) {
+        const auto o = op(at);
+        int minLength = int(sizeof(inet_diag_bc_op));
+        if (o.code == INET_DIAG_BC_S_EQ || o.code == INET_DIAG_BC_D_EQ) {
+            minLength += int(sizeof(inet_diag_bc_op));
+            if (len < minLength)
+                return false;
+        } else if (o.code != INET_DIAG_BC_JMP && o.code != INET_DIAG_BC_NOP) {
+            return false;
+        }
+        if (o.code != INET_DIAG_BC_NOP) {
+            if (o.no < minLength || o.no > len + 4 || (o.no & 3))
+                return false;
+            if (o.no < len && !reachable(len - o.no))
+                return false;
+        }
+        if (o.yes < minLength || o.yes > len + 4 || (o.yes & 3))
+            return false;
+        at += o.yes;
+        len -= o.yes;
+    }
+    return len == 0;
+}
+
+bool kernelMatches(const QByteArray& bytes, quint16 local, quint16 remote) {
+    int len = int(bytes.size());
+    int at = 0;
+    while (len > 0) {
+        inet_diag_bc_op o;
+        std::memcpy(&o, bytes.constData() + at, sizeof(o));
+        bool yes = true;
+        if (o.code == INET_DIAG_BC_JMP) {
+            yes = false;
+        } else if (o.code == INET_DIAG_BC_S_EQ || o.code == INET_DIAG_BC_D_EQ) {
+            inet_diag_bc_op arg;
+            std::memcpy(&arg, bytes.constData() + at + 4, sizeof(arg));
+            yes = (o.code == INET_DIAG_BC_S_EQ ? local : remote) == arg.no;
+        }
+        const int step = yes ? o.yes : o.no;
+        len -= step;
+        at += step;
+    }
+    return len == 0;
+}
+
+TEST(NativeSockDiagParser, PortFilterPassesTheKernelCheckAndMatchesEitherEnd) {
+    const QByteArray program = SockDiagParser::portFilter(1010);
+    EXPECT_TRUE(kernelAccepts(program));
+    EXPECT_TRUE(kernelMatches(program, 1010, 0));
+    EXPECT_TRUE(kernelMatches(program, 51320, 1010));
+    EXPECT_TRUE(kernelMatches(program, 1010, 1010));
+    EXPECT_FALSE(kernelMatches(program, 1011, 0));
+    EXPECT_FALSE(kernelMatches(program, 0, 1011));
+
+    // The natural layout ("on a match jump to the end") is refused by the
+    // kernel's checker: its failure target is off the success path.
+    const inet_diag_bc_op refused[4] = {
+        {INET_DIAG_BC_S_EQ, 16, 8}, {0, 0, 1010}, {INET_DIAG_BC_D_EQ, 8, 12}, {0, 0, 1010}};
+    EXPECT_FALSE(kernelAccepts(QByteArray(reinterpret_cast<const char*>(refused), 16)));
 }
 
 // Recorded on x86-64 (little endian), the only byte order these fixtures fit.

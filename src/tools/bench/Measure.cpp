@@ -1,0 +1,40 @@
+#include "Measure.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace varnholt::bench {
+
+Figures measure(int runs, const std::function<void()>& work) {
+    work();
+    std::vector<double> times;
+    times.reserve(std::size_t(std::max(runs, 1)));
+    for (int i = 0; i < std::max(runs, 1); ++i) {
+        const auto begin = std::chrono::steady_clock::now();
+        work();
+        const auto end = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
+    }
+    std::sort(times.begin(), times.end());
+    const std::size_t n = times.size();
+    Figures figures;
+    figures.runs = int(n);
+    figures.minMs = times.front();
+    figures.medianMs = n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    return figures;
+}
+
+void report(const QString& label, const Figures& figures) {
+    std::printf("%-44s median %9.3f ms   min %9.3f ms   (%d runs)\n", label.toUtf8().constData(),
+                figures.medianMs, figures.minMs, figures.runs);
+    std::fflush(stdout);
+}
+
+void say(const QString& line) {
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+}  // namespace varnholt::bench

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace varnholt::bench {
+
+struct Figures {
+    double medianMs = 0;
+    double minMs = 0;
+    int runs = 0;
+};
+
+// Runs work once untimed (to warm caches), then runs times, timed each.
+Figures measure(int runs, const std::function<void()>& work);
+
+// One aligned result line: label, median, minimum, runs.
+void report(const QString& label, const Figures& figures);
+
+// Prints a line to standard output at once (figures appear while it runs).
+void say(const QString& line);
+
+}  // namespace varnholt::bench
