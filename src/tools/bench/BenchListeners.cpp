@@ -23,8 +23,12 @@ constexpr int kMaxTracked = 1024;
 std::atomic<pid_t> g_started[kMaxTracked];
 std::atomic<int> g_startedCount{0};
 
-// On an interrupt the destructors never run: stop the servers from here with
-// only async-signal-safe calls, then leave.
+std::atomic<int> g_signal{0};
+
+// On an interrupt the servers are stopped at once, from here, with only
+// async-signal-safe calls; the bench then notices the flag between runs and
+// unwinds normally, which waits for them and removes the temporary folders.
+// A second interrupt leaves at once.
 extern "C" void stopOnSignal(int signal) {
     const int count = std::min(g_startedCount.load(), kMaxTracked);
     for (int i = 0; i < count; ++i) {
@@ -33,7 +37,9 @@ extern "C" void stopOnSignal(int signal) {
             ::kill(pid, SIGTERM);
         }
     }
-    ::_exit(128 + signal);
+    if (g_signal.exchange(signal) != 0) {
+        ::_exit(128 + signal);
+    }
 }
 
 void track(pid_t pid) {
@@ -59,6 +65,10 @@ const char* const kFolderNames[] = {"blog", "shop",    "notes", "portfolio", "do
                                     "demo", "gallery", "api",   "landing",   "wiki"};
 
 }  // namespace
+
+int interruptedBy() {
+    return g_signal.load();
+}
 
 bool acceptsOnLoopback(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -156,6 +166,10 @@ bool BenchListeners::start(int count, QString& error) {
     clock.start();
     for (const auto& listener : m_listeners) {
         while (!acceptsOnLoopback(listener->port)) {
+            if (interruptedBy() != 0) {
+                error = "interrupted";
+                return false;
+            }
             if (listener->process->state() != QProcess::Running || clock.elapsed() > 20'000) {
                 error = QStringLiteral("%1 on port %2 did not start listening")
                             .arg(listener->kind)

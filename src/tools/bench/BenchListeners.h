@@ -43,6 +43,9 @@ private:
     QList<std::shared_ptr<Listener>> m_listeners;
 };
 
+// The signal (SIGINT, SIGTERM, SIGHUP) that asked the bench to stop, or 0.
+int interruptedBy();
+
 // Whether something accepts a TCP connection on 127.0.0.1:port.
 bool acceptsOnLoopback(quint16 port);
 

@@ -135,7 +135,7 @@ int runCore(const CoreOptions& options) {
     say(QStringLiteral("starting %1 listeners...").arg(options.listeners));
     if (!listeners.start(options.listeners, error)) {
         say("error: " + error);
-        return 1;
+        return interruptedBy() != 0 ? 128 + interruptedBy() : 1;
     }
     const QList<qint32> ownPids = listeners.pids();
     const QSet<qint32> own(ownPids.begin(), ownPids.end());
@@ -235,6 +235,10 @@ int runCore(const CoreOptions& options) {
            }));
 
     listeners.stopAll();
+    if (const int signal = interruptedBy()) {
+        say("interrupted");
+        return 128 + signal;
+    }
     say("");
     say(QStringLiteral("ratios: cmdline/native=%1 ss/native=%2 native_median_ms=%3")
             .arg(ratio(commandLine.medianMs, native.medianMs),

@@ -5,21 +5,29 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchListeners.h"
+
 namespace varnholt::bench {
 
 Figures measure(int runs, const std::function<void()>& work) {
+    if (interruptedBy() != 0) {
+        return {};
+    }
     work();
     std::vector<double> times;
     times.reserve(std::size_t(std::max(runs, 1)));
-    for (int i = 0; i < std::max(runs, 1); ++i) {
+    for (int i = 0; i < std::max(runs, 1) && interruptedBy() == 0; ++i) {
         const auto begin = std::chrono::steady_clock::now();
         work();
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
     }
+    Figures figures;
+    if (times.empty()) {
+        return figures;
+    }
     std::sort(times.begin(), times.end());
     const std::size_t n = times.size();
-    Figures figures;
     figures.runs = int(n);
     figures.minMs = times.front();
     figures.medianMs = n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
@@ -27,6 +35,9 @@ Figures measure(int runs, const std::function<void()>& work) {
 }
 
 void report(const QString& label, const Figures& figures) {
+    if (figures.runs == 0) {
+        return;
+    }
     std::printf("%-44s median %9.3f ms   min %9.3f ms   (%d runs)\n", label.toUtf8().constData(),
                 figures.medianMs, figures.minMs, figures.runs);
     std::fflush(stdout);
