@@ -33,7 +33,10 @@ QList<InetSocket> listenersFromProcNet(const std::string& procRoot) {
     return listeners;
 }
 
-QList<InetSocket> listeners(const std::string& procRoot) {
+QList<InetSocket> listeners(const std::string& procRoot, bool useSockDiag) {
+    if (!useSockDiag) {
+        return listenersFromProcNet(procRoot);
+    }
     auto v4 = SockDiag::dump(AF_INET, IPPROTO_TCP, 1u << TCP_LISTEN);
     auto v6 = v4 ? SockDiag::dump(AF_INET6, IPPROTO_TCP, 1u << TCP_LISTEN) : std::nullopt;
     if (!v4 || !v6) {
@@ -45,13 +48,14 @@ QList<InetSocket> listeners(const std::string& procRoot) {
 
 }  // namespace
 
-NativeLinuxSource::NativeLinuxSource(std::string procRoot) : m_procRoot(std::move(procRoot)) {}
+NativeLinuxSource::NativeLinuxSource(std::string procRoot, bool useSockDiag)
+    : m_procRoot(std::move(procRoot)), m_useSockDiag(useSockDiag) {}
 
 QList<ListeningSocket> NativeLinuxSource::listeningSockets() {
     m_fullCommands.clear();
     m_workingDirectories.clear();
 
-    const QList<InetSocket> sockets = listeners(m_procRoot);
+    const QList<InetSocket> sockets = listeners(m_procRoot, m_useSockDiag);
     std::unordered_map<quint32, qsizetype> byInode;
     std::unordered_set<quint32> inodes;
     for (qsizetype i = 0; i < sockets.size(); ++i) {

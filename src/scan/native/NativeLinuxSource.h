@@ -13,8 +13,9 @@ namespace varnholt {
 // lsof and ps cost hundreds, and the text matches what those tools print.
 class NativeLinuxSource : public ProcessSource {
 public:
-    // procRoot lets tests point the reader at a prepared tree.
-    explicit NativeLinuxSource(std::string procRoot = "/proc");
+    // procRoot lets tests point the reader at a prepared tree; without
+    // sock_diag the sockets come from procRoot/net/tcp and tcp6 alone.
+    explicit NativeLinuxSource(std::string procRoot = "/proc", bool useSockDiag = true);
 
     // One entry per process and descriptor holding a listening socket, by
     // pid and then descriptor. A socket whose holder cannot be read is left
@@ -25,6 +26,7 @@ public:
 
 private:
     std::string m_procRoot;
+    bool m_useSockDiag;
     // Facts read during the current scan only; each listing starts afresh.
     QHash<qint32, QString> m_fullCommands;
     QHash<qint32, QString> m_workingDirectories;

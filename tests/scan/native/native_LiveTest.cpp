@@ -107,6 +107,9 @@ TEST_F(NativeLive, ListsTheSameSocketsAsLsof) {
     const auto fromLsof = ofPids(commandLine.listeningSockets(), m_pids);
     const auto fromKernel = ofPids(native.listeningSockets(), m_pids);
     EXPECT_EQ(describe(fromKernel), describe(fromLsof));
+    // Where sock_diag is refused, the /proc/net tables give the same list.
+    NativeLinuxSource withoutSockDiag("/proc", false);
+    EXPECT_EQ(describe(ofPids(withoutSockDiag.listeningSockets(), m_pids)), describe(fromLsof));
 
     const QList<ListeningSocket> expected = {
         {m_blog->pid(), "python3", QStringLiteral("127.0.0.1:%1").arg(m_blogPort)},

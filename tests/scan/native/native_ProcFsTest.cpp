@@ -33,6 +33,12 @@ public:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(content);
     }
+    void netTable(const QString& name, const QByteArray& content) {
+        QDir().mkpath(m_dir.path() + "/net");
+        QFile f(m_dir.path() + "/net/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
     void cwd(int pid, const QString& target) {
         const QString folder = QStringLiteral("%1/%2").arg(m_dir.path()).arg(pid);
         QDir().mkpath(folder);
@@ -64,6 +70,49 @@ TEST(NativeProcFsTree, HoldersByPidThenDescriptorNumerically) {
     EXPECT_EQ(holders, expected);
     EXPECT_TRUE(ProcFs::holdersOf({}, proc.root()).isEmpty());
     EXPECT_TRUE(ProcFs::holdersOf({500}, proc.root() + "/missing").isEmpty());
+}
+
+TEST(NativeProcFsTree, ListingFromProcNetTables) {
+    FakeProc proc;
+    const QByteArray header =
+        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  "
+        "timeout inode\n";
+    auto row = [](const char* local, const char* remote, const char* state, int inode) {
+        return QStringLiteral(
+                   "   0: %1 %2 %3 00000000:00000000 00:00000000 00000000  1000  0 %4 1 0\n")
+            .arg(local, remote, state)
+            .arg(inode)
+            .toLatin1();
+    };
+    const char* noPeer = "00000000:0000";
+    const char* noPeer6 = "00000000000000000000000000000000:0000";
+    proc.netTable("tcp", header + row("0100007F:1F40", noPeer, "0A", 500) +      // 127.0.0.1:8000
+                             row("00000000:0BB8", noPeer, "0A", 501) +           // *:3000
+                             row("0100007F:1F40", "0100007F:C878", "01", 777) +  // a connection
+                             row("0100007F:D049", "0100007F:C878", "06", 0) +    // TIME_WAIT
+                             row("00000000:0050", noPeer, "0A", 504));  // holder unreadable
+    proc.netTable("tcp6", header +
+                              row("00000000000000000000000001000000:1435", noPeer6, "0A", 502) +
+                              row("0000000000000000FFFF00000100007F:AFC9", noPeer6, "0A", 503));
+
+    proc.file(9, "comm", "nginx\n");
+    proc.descriptor(9, 6, "socket:[501]");
+    proc.file(10, "comm", "nginx\n");  // a worker sharing the master's socket
+    proc.descriptor(10, 6, "socket:[501]");
+    proc.descriptor(10, 3, "socket:[500]");
+    proc.file(200, "comm", "node\n");
+    proc.descriptor(200, 20, "socket:[502]");
+    proc.descriptor(200, 21, "socket:[503]");
+    proc.descriptor(200, 22, "socket:[777]");
+    proc.descriptor(300, 4, "socket:[504]");  // no comm: the process has ended
+
+    NativeLinuxSource source(proc.root(), false);
+    QStringList listed;
+    for (const ListeningSocket& s : source.listeningSockets()) {
+        listed << QStringLiteral("%1 %2 %3").arg(s.pid).arg(s.command, s.name);
+    }
+    EXPECT_EQ(listed, (QStringList{"9 nginx *:3000", "10 nginx 127.0.0.1:8000", "10 nginx *:3000",
+                                   "200 node [::1]:5173", "200 node 127.0.0.1:45001"}));
 }
 
 TEST(NativeProcFsTree, ProcessFactsWithoutAPriorListing) {
