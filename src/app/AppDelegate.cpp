@@ -440,6 +440,7 @@ void AppDelegate::buildWindow() {
 
     updateDefaultFolderLabel();
     m_scrollView->setWidget(m_documentView);
+    m_documentView->setAutoFillBackground(false);  // setWidget turned it on
     m_expandedHeight = ActivatingPanel::kHeight;
     connect(m_window, &ActivatingPanel::panelResized, this, &AppDelegate::windowDidResize);
     layoutContent();

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "TempHome.h"
+#include "app/AppDelegate.h"
+#include "quickhost/QuickHostRegistry.h"
+
+namespace varnholt::test {
+
+// A built panel fed with hand-made data (no Wi-Fi radio here), a registry on a
+// temporary root, and a fresh home for every test.
+class PanelFixture : public ::testing::Test {
+protected:
+    // Ports well away from the app's own range, so tests never meet it.
+    static constexpr qint64 kFirstPort = 47310;
+    static constexpr qint64 kLastPort = 47340;
+
+    TempHome home;
+    QuickHostRegistry registry{home.scratch() + "/quick", kFirstPort, kLastPort};
+    std::unique_ptr<AppDelegate> delegate;
+    PanelData data;
+    int refreshes = 0;
+
+    void build() {
+        delegate = std::make_unique<AppDelegate>(registry);
+        delegate->setDataSource([this] {
+            ++refreshes;
+            return data;
+        });
+        delegate->setAlertHook([this](const QString& message, const QString& informative) {
+            alerts << message + QLatin1Char('|') + informative;
+        });
+        delegate->buildWindow();
+    }
+
+    void TearDown() override {
+        for (const QString& path : startedPaths) {
+            if (const auto entry = registry.info(path)) {
+                endServer(entry->pid);
+            }
+        }
+        delegate.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    static PanelData sampleData() {
+        PanelData d;
+        d.address = QStringLiteral("192.168.1.20");
+        d.ssid = QStringLiteral("Home");
+        d.servers = {{4242, "python3", 8000, "NET", "photos"},
+                     {4243, "node", 5173, "LOCAL", "my-app"},
+                     {4244, "ruby", 9292, "NET", "blog"}};
+        d.quick = {{"Alpha", "/nowhere/Alpha"}, {"Beta", "/nowhere/Beta"}};
+        d.recent = {{"photos", "stopped", 1.0e9, std::nullopt},
+                    {"Gamma", "stopped", 1.0e9 - 60, QStringLiteral("/nowhere/Gamma")}};
+        d.paused = {{"Old", "/nowhere/Old"}};
+        return d;
+    }
+
+    QStringList alerts;
+    QStringList startedPaths;
+};
+
+}  // namespace varnholt::test
