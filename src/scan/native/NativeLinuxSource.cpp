@@ -16,34 +16,30 @@ namespace varnholt {
 
 namespace {
 
-QList<InetSocket> listenersFromProcNet(const std::string& procRoot) {
+QList<InetSocket> listenersFromProcNet(const std::string& procRoot, int family) {
     QList<InetSocket> listeners;
-    const std::pair<const char*, int> tables[] = {{"/net/tcp", AF_INET}, {"/net/tcp6", AF_INET6}};
-    for (const auto& [table, family] : tables) {
-        QFile file(QString::fromStdString(procRoot + table));
-        if (!file.open(QIODevice::ReadOnly)) {
-            continue;  // tcp6 is missing where IPv6 is off
-        }
-        for (const InetSocket& socket : ProcNetParser::parse(file.readAll(), family)) {
-            if (socket.state == TCP_LISTEN) {
-                listeners.append(socket);
-            }
+    QFile file(QString::fromStdString(procRoot + (family == AF_INET ? "/net/tcp" : "/net/tcp6")));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return listeners;  // tcp6 is missing where IPv6 is off
+    }
+    for (const InetSocket& socket : ProcNetParser::parse(file.readAll(), family)) {
+        if (socket.state == TCP_LISTEN) {
+            listeners.append(socket);
         }
     }
     return listeners;
 }
 
+// Each family from sock_diag, or from its /proc/net table where the kernel
+// refuses (no inet_diag, a sandbox without netlink, IPv6 switched off).
 QList<InetSocket> listeners(const std::string& procRoot, bool useSockDiag) {
-    if (!useSockDiag) {
-        return listenersFromProcNet(procRoot);
+    QList<InetSocket> all;
+    for (const int family : {AF_INET, AF_INET6}) {
+        auto sockets =
+            useSockDiag ? SockDiag::dump(family, IPPROTO_TCP, 1u << TCP_LISTEN) : std::nullopt;
+        all.append(sockets ? *sockets : listenersFromProcNet(procRoot, family));
     }
-    auto v4 = SockDiag::dump(AF_INET, IPPROTO_TCP, 1u << TCP_LISTEN);
-    auto v6 = v4 ? SockDiag::dump(AF_INET6, IPPROTO_TCP, 1u << TCP_LISTEN) : std::nullopt;
-    if (!v4 || !v6) {
-        return listenersFromProcNet(procRoot);
-    }
-    v4->append(*v6);
-    return *v4;
+    return all;
 }
 
 }  // namespace

@@ -93,9 +93,6 @@ Chunk parse(const QByteArray& bytes, quint32 sequence) {
         if (header.nlmsg_seq != sequence) {
             continue;
         }
-        if (header.nlmsg_flags & NLM_F_DUMP_INTR) {
-            chunk.interrupted = true;
-        }
         switch (header.nlmsg_type) {
             case NLMSG_NOOP:
                 break;

@@ -14,10 +14,9 @@ namespace varnholt::SockDiagParser {
 // What one received buffer of a dump reply held.
 struct Chunk {
     QList<InetSocket> sockets;
-    bool done = false;         // the dump's end marker was seen
-    int error = 0;             // errno reported by the kernel, 0 when none
-    bool malformed = false;    // a message was cut short or ran past the buffer
-    bool interrupted = false;  // the kernel flagged the dump as inconsistent
+    bool done = false;       // the dump's end marker was seen
+    int error = 0;           // errno reported by the kernel, 0 when none
+    bool malformed = false;  // a message was cut short or ran past the buffer
 };
 
 // Parses one buffer of netlink messages. Messages of another sequence number

@@ -141,13 +141,6 @@ TEST(NativeSockDiagParser, SkipsOtherSequencesAndUnpaddedTail) {
     EXPECT_EQ(chunk.sockets[0].port, 2);
 }
 
-TEST(NativeSockDiagParser, NotesAnInterruptedDump) {
-    const auto chunk = SockDiagParser::parse(
-        message(NLMSG_DONE, intPayload(0), kSeq, NLM_F_MULTI | NLM_F_DUMP_INTR), kSeq);
-    EXPECT_TRUE(chunk.interrupted);
-    EXPECT_TRUE(chunk.done);
-}
-
 TEST(NativeSockDiagParser, RequestCarriesAPortFilterProgram) {
     const QByteArray plain = SockDiagParser::request(AF_INET6, IPPROTO_TCP, 1u << 10, 9);
     ASSERT_EQ(plain.size(), qsizetype(NLMSG_LENGTH(sizeof(inet_diag_req_v2))));
