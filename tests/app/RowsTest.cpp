@@ -1,0 +1,250 @@
+#include <QClipboard>
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "PanelFixture.h"
+#include "app/ElidedLabel.h"
+#include "app/FlippedStackView.h"
+#include "app/RowBuilders.h"
+#include "app/SectionHeader.h"
+#include "exec/Tools.h"
+#include "scan/HostScanner.h"
+#include "store/Store.h"
+
+namespace varnholt {
+namespace {
+
+using test::buttonTitled;
+using test::buttonTitles;
+
+// Rows over real package folders, a real registry and the real settings; only
+// the network and the machine-wide scan are left out.
+class RowsTest : public test::PanelFixture {
+protected:
+    void SetUp() override {
+        build();
+        delegate->setDataSource([this] {
+            ++refreshes;
+            PanelData d;
+            d.address = QStringLiteral("192.168.1.20");
+            registry.pruneDead();
+            d.quick = HostScanner::quickHostPackages();
+            d.recent = Store::recent();
+            d.paused = HostScanner::pausedPackages();
+            return d;
+        });
+    }
+
+    QWidget* rowFor(FlippedStackView* stack, const QString& title) {
+        for (QWidget* row : stack->arrangedSubviews()) {
+            auto* label = row->findChild<ElidedLabel*>(QStringLiteral("titleLabel"));
+            if (label && label->text().startsWith(title)) {
+                return row;
+            }
+        }
+        return nullptr;
+    }
+
+    void click(FlippedStackView* stack, const QString& rowTitle, const QString& button) {
+        QWidget* row = rowFor(stack, rowTitle);
+        ASSERT_NE(row, nullptr) << rowTitle.toStdString();
+        ClosureButton* target = buttonTitled(row, button);
+        ASSERT_NE(target, nullptr) << button.toStdString();
+        target->click();
+    }
+
+    QString trashed(const QString& name) const {
+        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+               "/Trash/files/" + name;
+    }
+};
+
+TEST_F(RowsTest, QuickStartServesThePackageAndStopEndsItAndLogsIt) {
+    const QByteArray page = "<h1>Alpha</h1>\n";
+    const QString alpha = test::makePackage("Alpha", page);
+    startedPaths << alpha;
+    delegate->refresh();
+    QWidget* row = rowFor(delegate->quickStack(), "Alpha");
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(buttonTitles(row), (QStringList{"Start", "Remove"}));
+    EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(), "");
+
+    click(delegate->quickStack(), "Alpha", "Start");
+    const auto entry = registry.info(alpha);
+    ASSERT_TRUE(entry);
+    row = rowFor(delegate->quickStack(), "Alpha");
+    EXPECT_EQ(buttonTitles(row), (QStringList{"Stop", "Remove"}));
+    EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(),
+              ":" + QString::number(entry->port));
+    EXPECT_EQ(test::httpGetWhenUp(entry->port), page);
+    EXPECT_TRUE(Store::recent().isEmpty());  // starting logs nothing
+
+    click(delegate->quickStack(), "Alpha", "Stop");
+    EXPECT_FALSE(registry.info(alpha));
+    const auto recent = Store::recent();
+    ASSERT_EQ(recent.size(), 1);
+    EXPECT_EQ(recent[0].title, "Alpha");
+    EXPECT_EQ(recent[0].action, "stopped");
+    EXPECT_EQ(recent[0].path, alpha);
+    EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(entry->pid); }));
+    EXPECT_EQ(buttonTitles(rowFor(delegate->quickStack(), "Alpha")),
+              (QStringList{"Start", "Remove"}));
+}
+
+TEST_F(RowsTest, RemoveOfARunningPackageStopsLogsAndPausesIt) {
+    const QString alpha = test::makePackage("Alpha");
+    startedPaths << alpha;
+    const auto entry = registry.start(alpha, delegate->hostMjsPath());
+    ASSERT_TRUE(entry);
+    delegate->refresh();
+    click(delegate->quickStack(), "Alpha", "Remove");
+    EXPECT_FALSE(registry.info(alpha));
+    EXPECT_TRUE(Store::pausedPaths().contains(alpha));
+    ASSERT_EQ(Store::recent().size(), 1);
+    EXPECT_EQ(Store::recent()[0].action, "stopped");
+    EXPECT_EQ(Store::recent()[0].path, alpha);
+    EXPECT_EQ(rowFor(delegate->quickStack(), "Alpha"), nullptr);
+    EXPECT_NE(rowFor(delegate->pausedStack(), "Alpha"), nullptr);
+    EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(entry->pid); }));
+    EXPECT_TRUE(QFileInfo::exists(alpha));  // nothing is deleted
+}
+
+TEST_F(RowsTest, RemoveOfAStoppedPackageOnlyPausesIt) {
+    const QString alpha = test::makePackage("Alpha");
+    delegate->refresh();
+    click(delegate->quickStack(), "Alpha", "Remove");
+    EXPECT_TRUE(Store::pausedPaths().contains(alpha));
+    EXPECT_TRUE(Store::recent().isEmpty());
+    EXPECT_EQ(delegate->pausedHeader()->text(), "PAUSED - 1");
+}
+
+TEST_F(RowsTest, PausedStartUnpausesAndServes) {
+    const QString alpha = test::makePackage("Alpha");
+    startedPaths << alpha;
+    Store::insertPausedPath(alpha);
+    delegate->refresh();
+    EXPECT_EQ(buttonTitles(rowFor(delegate->pausedStack(), "Alpha")),
+              (QStringList{"Start", "Remove"}));
+    click(delegate->pausedStack(), "Alpha", "Start");
+    EXPECT_FALSE(Store::pausedPaths().contains(alpha));
+    ASSERT_TRUE(registry.info(alpha));
+    EXPECT_EQ(buttonTitles(rowFor(delegate->quickStack(), "Alpha")),
+              (QStringList{"Stop", "Remove"}));
+    EXPECT_TRUE(Store::recent().isEmpty());
+}
+
+TEST_F(RowsTest, PausedRemoveTrashesTheFolderAndLogsIt) {
+    const QString alpha = test::makePackage("Alpha", "keep me\n");
+    Store::insertPausedPath(alpha);
+    delegate->refresh();
+    click(delegate->pausedStack(), "Alpha", "Remove");
+    EXPECT_FALSE(QFileInfo::exists(alpha));
+    QFile inTrash(trashed("Alpha") + "/index.html");
+    ASSERT_TRUE(inTrash.open(QIODevice::ReadOnly));
+    EXPECT_EQ(inTrash.readAll(), "keep me\n");
+    EXPECT_FALSE(Store::pausedPaths().contains(alpha));
+    ASSERT_EQ(Store::recent().size(), 1);
+    EXPECT_EQ(Store::recent()[0].action, "removed");
+    EXPECT_EQ(Store::recent()[0].path, alpha);
+    EXPECT_TRUE(delegate->pausedStack()->arrangedSubviews().isEmpty());
+    EXPECT_TRUE(delegate->quickStack()->arrangedSubviews().isEmpty());
+}
+
+TEST_F(RowsTest, RecentRowsOfferRestartOnlyForStoppedPackagesAndDismissRemovesTheEvent) {
+    const QString gamma = test::makePackage("Gamma");
+    startedPaths << gamma;
+    Store::insertPausedPath(gamma);
+    Store::logRecent("Gamma", "stopped", gamma);
+    Store::logRecent("server", "stopped");
+    Store::logRecent("Gone", "removed", QStringLiteral("/nowhere/Gone"));
+    delegate->refresh();
+    EXPECT_EQ(buttonTitles(rowFor(delegate->recentStack(), "Gone")), (QStringList{"\u2715"}));
+    EXPECT_EQ(buttonTitles(rowFor(delegate->recentStack(), "server")), (QStringList{"\u2715"}));
+    EXPECT_EQ(buttonTitles(rowFor(delegate->recentStack(), "Gamma")),
+              (QStringList{"\u2715", "Restart"}));
+    EXPECT_EQ(rowFor(delegate->recentStack(), "Gamma")
+                  ->findChild<ElidedLabel*>(QStringLiteral("titleLabel"))
+                  ->text(),
+              "Gamma \u00B7 stopped");
+
+    click(delegate->recentStack(), "Gone", "\u2715");
+    ASSERT_EQ(Store::recent().size(), 2);
+    EXPECT_EQ(rowFor(delegate->recentStack(), "Gone"), nullptr);
+
+    // Restart serves a paused package and leaves it paused and logged.
+    click(delegate->recentStack(), "Gamma", "Restart");
+    EXPECT_TRUE(registry.info(gamma));
+    EXPECT_TRUE(Store::pausedPaths().contains(gamma));
+    EXPECT_EQ(Store::recent().size(), 2);
+    EXPECT_NE(rowFor(delegate->pausedStack(), "Gamma"), nullptr);
+}
+
+TEST_F(RowsTest, HostedStopEndsTheServerAndLogsItWithoutAPath) {
+    const auto port = HostScanner::firstFreePort(47350, 47380);
+    ASSERT_TRUE(port);
+    QProcess server;
+    server.setWorkingDirectory(home.scratch());
+    server.start(tools().python3,
+                 {"-m", "http.server", QString::number(*port), "--bind", "127.0.0.1"});
+    ASSERT_TRUE(server.waitForStarted());
+    const qint32 pid = static_cast<qint32>(server.processId());
+    std::unique_ptr<QWidget> row(
+        makeHostedRow({pid, "python3", *port, "LOCAL", "scratch"}, "192.168.1.20"));
+    const int before = refreshes;
+    buttonTitled(row.get(), "Stop")->click();
+    EXPECT_TRUE(server.waitForFinished(5000));
+    ASSERT_EQ(Store::recent().size(), 1);
+    EXPECT_EQ(Store::recent()[0].title, "scratch");
+    EXPECT_EQ(Store::recent()[0].action, "stopped");
+    EXPECT_FALSE(Store::recent()[0].path);
+    EXPECT_EQ(refreshes, before);  // the next tick shows it
+}
+
+TEST_F(RowsTest, AServerWithoutAProcessIdCannotBeStoppedAndLogsNothing) {
+    std::unique_ptr<QWidget> row(makeHostedRow({0, "python3", 8000, "NET", "mystery"}, "10.0.0.2"));
+    ClosureButton* stop = buttonTitled(row.get(), "Stop");
+    ASSERT_NE(stop, nullptr);
+    EXPECT_FALSE(stop->isEnabled());
+    stop->handler()();  // even if it were reached
+    EXPECT_TRUE(Store::recent().isEmpty());
+}
+
+TEST(HostedRowTest, CopyUrlPutsTheServersUrlOnTheClipboard) {
+    struct Case {
+        QString ip;
+        qint64 port;
+        QString url;
+    };
+    const QList<Case> cases = {
+        {"192.168.1.20", 8080, "http://192.168.1.20:8080/"},
+        {"10.0.0.7", 1010, "http://10.0.0.7:1010/"},
+        {"not connected", 8080, "http://localhost:8080/"},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<QWidget> row(makeHostedRow({7, "node", c.port, "NET", "app"}, c.ip));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        buttonTitled(row.get(), "Copy URL")->click();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), c.url);
+        EXPECT_EQ(serverUrl(c.ip, c.port), c.url);
+    }
+}
+
+TEST(HostedRowTest, PortAndScopeHaveFixedWidthsAndOnlyExactNetIsOrange) {
+    const QColor orange = QColor::fromRgbF(1.0f, 0.55f, 0.2f, 1.0f);
+    const QColor grey = QColor::fromRgbF(0.5f, 0.5f, 0.5f, 1.0f);
+    const QList<QPair<QString, QColor>> cases = {
+        {"NET", orange}, {"LOCAL", grey}, {"net", grey}, {"NET ", grey}};
+    for (const auto& [scope, colour] : cases) {
+        std::unique_ptr<QWidget> row(makeHostedRow({7, "node", 65535, scope, "app"}, "1.2.3.4"));
+        auto* badge = row->findChild<QLabel*>(QStringLiteral("scopeBadge"));
+        auto* port = row->findChild<QLabel*>(QStringLiteral("portLabel"));
+        EXPECT_EQ(badge->palette().color(QPalette::WindowText), colour) << scope.toStdString();
+        EXPECT_EQ(badge->width(), 38);
+        EXPECT_EQ(port->width(), 44);
+        EXPECT_EQ(port->text(), ":65535");
+    }
+}
+
+}  // namespace
+}  // namespace varnholt
