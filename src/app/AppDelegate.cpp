@@ -72,19 +72,19 @@ QString abbreviatedHome(const QString& path) {
     return path;
 }
 
-struct RowSpec {
+struct RowPlan {
     QString key;
     std::function<QWidget*()> build;
 };
 
-// Puts the rows for specs into the stack in order, keeping every existing row
+// Puts the rows for plans into the stack in order, keeping every existing row
 // whose data is unchanged. Rows that go are hidden and deleted later: one of
 // them may hold the button whose handler is running right now.
-void syncRows(FlippedStackView* stack, const QList<RowSpec>& specs, Qt::Alignment alignment) {
+void syncRows(FlippedStackView* stack, const QList<RowPlan>& plans, Qt::Alignment alignment) {
     const QList<QWidget*> current = stack->arrangedSubviews();
-    bool unchanged = current.size() == specs.size();
-    for (qsizetype i = 0; unchanged && i < specs.size(); ++i) {
-        unchanged = current[i]->property(kRowKey).toString() == specs[i].key;
+    bool unchanged = current.size() == plans.size();
+    for (qsizetype i = 0; unchanged && i < plans.size(); ++i) {
+        unchanged = current[i]->property(kRowKey).toString() == plans[i].key;
     }
     if (unchanged) {
         return;
@@ -94,15 +94,15 @@ void syncRows(FlippedStackView* stack, const QList<RowSpec>& specs, Qt::Alignmen
         spare.insert(row->property(kRowKey).toString(), row);
     }
     QList<QWidget*> next;
-    next.reserve(specs.size());
-    for (const RowSpec& spec : specs) {
-        const auto found = spare.find(spec.key);
+    next.reserve(plans.size());
+    for (const RowPlan& plan : plans) {
+        const auto found = spare.find(plan.key);
         if (found != spare.end()) {
             next.append(found.value());
             spare.erase(found);
         } else {
-            QWidget* row = spec.build();
-            row->setProperty(kRowKey, spec.key);
+            QWidget* row = plan.build();
+            row->setProperty(kRowKey, plan.key);
             next.append(row);
         }
     }
@@ -568,31 +568,31 @@ void AppDelegate::apply(const PanelData& data) {
     m_hostedListRow->setHidden(data.hostedCollapsed);
     m_hostedEmptyRow->setHidden(data.hostedCollapsed || serverCount > 0);
     m_hostedHeader->setSuffix(countSuffix(serverCount));
-    QList<RowSpec> specs;
+    QList<RowPlan> plans;
     for (const HostedPort& server : data.servers) {
-        specs.append({hostedRowKey(server, data.address),
+        plans.append({hostedRowKey(server, data.address),
                       [server, address = data.address] { return makeHostedRow(server, address); }});
     }
-    syncRows(m_hostedStack, specs, {});
+    syncRows(m_hostedStack, plans, {});
 
     // Quick-host packages.
     m_quickListRow->setHidden(data.quickCollapsed);
-    specs.clear();
+    plans.clear();
     for (const QuickHostPackage& package : data.quick) {
-        specs.append({quickHostRowKey(package, m_registry.info(package.path), m_hostMjsPath),
+        plans.append({quickHostRowKey(package, m_registry.info(package.path), m_hostMjsPath),
                       [this, package] { return makeQuickHostRow(package, m_hostMjsPath, this); }});
     }
-    syncRows(m_quickStack, specs, {});
+    syncRows(m_quickStack, plans, {});
 
     // Recent events keep their natural width.
     m_recentListRow->setHidden(data.recentCollapsed);
     m_recentEmptyRow->setHidden(data.recentCollapsed || !data.recent.isEmpty());
-    specs.clear();
+    plans.clear();
     for (const Store::RecentEvent& event : data.recent) {
-        specs.append({recentRowKey(event, m_hostMjsPath),
+        plans.append({recentRowKey(event, m_hostMjsPath),
                       [this, event] { return makeRecentRow(event, m_hostMjsPath, this); }});
     }
-    syncRows(m_recentStack, specs, Qt::AlignLeft);
+    syncRows(m_recentStack, plans, Qt::AlignLeft);
     for (QWidget* row : m_recentStack->arrangedSubviews()) {
         updateRecentRowTime(row);
     }
@@ -600,12 +600,12 @@ void AppDelegate::apply(const PanelData& data) {
     // Paused packages.
     m_pausedListRow->setHidden(data.pausedCollapsed);
     m_pausedHeader->setSuffix(countSuffix(data.paused.size()));
-    specs.clear();
+    plans.clear();
     for (const QuickHostPackage& package : data.paused) {
-        specs.append({pausedRowKey(package, m_hostMjsPath),
+        plans.append({pausedRowKey(package, m_hostMjsPath),
                       [this, package] { return makePausedRow(package, m_hostMjsPath, this); }});
     }
-    syncRows(m_pausedStack, specs, {});
+    syncRows(m_pausedStack, plans, {});
 }
 
 // ---------------------------------------------------------------------------
