@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
 
-build=build/app
+build=build/run
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNHOLT_BUILD_TESTS=OFF
 cmake --build "$build" -j2 --target varnholt-control varnholt-scan
 
