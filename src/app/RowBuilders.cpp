@@ -1,5 +1,7 @@
 #include "RowBuilders.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
@@ -65,7 +67,10 @@ QWidget* makeHostedRow(const HostedPort& server, const QString& ip) {
 
     auto* port = makeLabel(QLatin1Char(':') + QString::number(server.port),
                            systemFont(12, QFont::Bold), Qt::white);
-    port->setFixedWidth(44);
+    // 44 fits every port in the macOS system font; where the platform's bold
+    // digits run wider, a five-digit port would lose its last digit, so the
+    // column grows for it instead of showing a wrong port.
+    port->setFixedWidth(std::max(44, port->fontMetrics().horizontalAdvance(port->text()) + 1));
     port->setObjectName(QStringLiteral("portLabel"));
     layout->addWidget(port, 0, Qt::AlignVCenter);
 

@@ -236,14 +236,22 @@ TEST(HostedRowTest, PortAndScopeHaveFixedWidthsAndOnlyExactNetIsOrange) {
     const QList<QPair<QString, QColor>> cases = {
         {"NET", orange}, {"LOCAL", grey}, {"net", grey}, {"NET ", grey}};
     for (const auto& [scope, colour] : cases) {
-        std::unique_ptr<QWidget> row(makeHostedRow({7, "node", 65535, scope, "app"}, "1.2.3.4"));
+        std::unique_ptr<QWidget> row(makeHostedRow({7, "node", 8080, scope, "app"}, "1.2.3.4"));
         auto* badge = row->findChild<QLabel*>(QStringLiteral("scopeBadge"));
         auto* port = row->findChild<QLabel*>(QStringLiteral("portLabel"));
         EXPECT_EQ(badge->palette().color(QPalette::WindowText), colour) << scope.toStdString();
         EXPECT_EQ(badge->width(), 38);
         EXPECT_EQ(port->width(), 44);
-        EXPECT_EQ(port->text(), ":65535");
+        EXPECT_EQ(port->text(), ":8080");
     }
+}
+
+TEST(HostedRowTest, AFiveDigitPortIsNeverClipped) {
+    std::unique_ptr<QWidget> row(makeHostedRow({7, "node", 65535, "NET", "app"}, "1.2.3.4"));
+    auto* port = row->findChild<QLabel*>(QStringLiteral("portLabel"));
+    EXPECT_EQ(port->text(), ":65535");
+    EXPECT_GE(port->width(), 44);
+    EXPECT_GE(port->width(), port->fontMetrics().horizontalAdvance(port->text()));
 }
 
 }  // namespace
