@@ -66,6 +66,18 @@ const char* const kFolderNames[] = {"blog", "shop",    "notes", "portfolio", "do
 
 }  // namespace
 
+void trackChild(qint64 pid) {
+    if (pid > 0) {
+        track(pid_t(pid));
+    }
+}
+
+void untrackChild(qint64 pid) {
+    if (pid > 0) {
+        untrack(pid_t(pid));
+    }
+}
+
 int interruptedBy() {
     return g_signal.load();
 }

@@ -43,6 +43,11 @@ private:
     QList<std::shared_ptr<Listener>> m_listeners;
 };
 
+// Another child of the bench's own that an interrupt must stop too, and
+// its release once the bench has stopped and waited for it.
+void trackChild(qint64 pid);
+void untrackChild(qint64 pid);
+
 // The signal (SIGINT, SIGTERM, SIGHUP) that asked the bench to stop, or 0.
 int interruptedBy();
 

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -15,6 +14,7 @@
 
 #include <vector>
 
+#include "BenchHome.h"
 #include "BenchListeners.h"
 #include "Measure.h"
 #include "exec/Shell.h"
@@ -41,26 +41,6 @@ int processCount() {
         ::closedir(proc);
     }
     return count;
-}
-
-// Settings and the package folder live under HOME: point it at a throw-away
-// folder so the refresh measure never reads or writes the user's own.
-bool useTemporaryHome(const QTemporaryDir& home) {
-    if (!home.isValid()) {
-        return false;
-    }
-    const QString path = home.path();
-    for (const char* sub : {"/Desktop", "/.config", "/.local/share", "/.cache", "/runtime"}) {
-        QDir().mkpath(path + sub);
-    }
-    qputenv("HOME", path.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (path + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (path + "/.local/share").toUtf8());
-    qputenv("XDG_CACHE_HOME", (path + "/.cache").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (path + "/runtime").toUtf8());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path + "/.config");
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path + "/.config");
-    return true;
 }
 
 // TCP listeners of the bench's own on 127.0.0.1, holding a run of ports so

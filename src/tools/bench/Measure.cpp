@@ -22,6 +22,10 @@ Figures measure(int runs, const std::function<void()>& work) {
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
     }
+    return summarize(std::move(times));
+}
+
+Figures summarize(std::vector<double> times) {
     Figures figures;
     if (times.empty()) {
         return figures;

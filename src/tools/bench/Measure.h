@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace varnholt::bench {
 
@@ -11,6 +12,9 @@ struct Figures {
     double minMs = 0;
     int runs = 0;
 };
+
+// Median and minimum of timings already taken (in ms).
+Figures summarize(std::vector<double> times);
 
 // Runs work once untimed (to warm caches), then runs times, timed each.
 Figures measure(int runs, const std::function<void()>& work);

@@ -1,15 +1,24 @@
-// varnholt-bench: what the app's data gathering costs on this machine.
+// varnholt-bench: what the app's data gathering and the app itself cost on
+// this machine.
 //
 //   varnholt-bench [--core] [--listeners N] [--runs N] [--slow-runs N]
+//   varnholt-bench --app [--listeners N] [--runs N] [--idle-seconds N] [--control PATH]
 //
 // --core (the default) starts its own servers on loopback, measures the
 // native scan against the command-line tools and prints medians and minima;
 // its last line is "ratios: cmdline/native=X ss/native=Y native_median_ms=Z".
+//
+// --app times full panel refreshes in-process (offscreen), then watches the
+// real varnholt-control idle; its last line is "app: refresh_median_ms=A
+// refresh_steady_median_ms=B idle_cpu_percent=C peak_rss_mb=D".
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <cstdio>
+#include <memory>
 
+#include "AppBench.h"
 #include "CoreBench.h"
 
 namespace {
@@ -31,20 +40,53 @@ bool positive(QCommandLineParser& parser, const QString& name, int& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("varnholt-bench");
-
+    // The app mode needs a widget application set up in its temporary home,
+    // so options are read before any application object exists.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
     QCommandLineParser parser;
-    parser.setApplicationDescription("Measures what Varnholt Control's data gathering costs.");
-    parser.addHelpOption();
+    parser.setApplicationDescription(
+        "Measures what Varnholt Control's data gathering and the app itself cost.");
+    const QCommandLineOption help = parser.addHelpOption();
     // Modes: each is one flag and one run function; --core is the default.
     parser.addOption({"core", "Core data gathering: scans, port tests, one refresh (default)."});
+    parser.addOption({"app", "The app: panel refresh time, idle CPU and memory of the real app."});
     parser.addOption({"listeners", "Servers the bench starts for itself (default 10).", "N"});
-    parser.addOption({"runs", "Timed runs of each native measure (default 30).", "N"});
+    parser.addOption({"runs", "Timed runs of each native measure or refresh (default 30).", "N"});
     parser.addOption(
         {"slow-runs", "Timed runs of each measure that launches lsof/ps (default 5).", "N"});
-    parser.process(app);
+    parser.addOption(
+        {"idle-seconds", "--app: how long the idle app is watched (default 60).", "N"});
+    parser.addOption(
+        {"control", "--app: the varnholt-control to watch (default: the built one).", "PATH"});
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "%s\n", parser.errorText().toUtf8().constData());
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::printf("%s", parser.helpText().toUtf8().constData());
+        return 0;
+    }
+    if (parser.isSet("core") && parser.isSet("app")) {
+        std::fprintf(stderr, "--core and --app are separate runs\n");
+        return 2;
+    }
 
+    if (parser.isSet("app")) {
+        varnholt::bench::AppOptions options;
+        options.control = parser.value("control");
+        if (!positive(parser, "listeners", options.listeners) ||
+            !positive(parser, "runs", options.runs) ||
+            !positive(parser, "idle-seconds", options.idleSeconds)) {
+            return 2;
+        }
+        return varnholt::bench::runApp(argc, argv, options);
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("varnholt-bench");
     varnholt::bench::CoreOptions core;
     if (!positive(parser, "listeners", core.listeners) || !positive(parser, "runs", core.runs) ||
         !positive(parser, "slow-runs", core.slowRuns)) {
