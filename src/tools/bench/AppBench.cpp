@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -34,6 +35,14 @@ using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point begin) {
     return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+}
+
+// CPU time of the calling thread: on a busy machine wall time also counts
+// the time other processes held the cores.
+double threadCpuMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 const char* const kPackageNames[] = {
@@ -114,16 +123,17 @@ struct RefreshFigures {
     Figures total;
     Figures gather;
     Figures apply;
+    Figures cpu;  // the main thread's CPU time for the whole refresh
     double paintsPerRefresh = 0;
     double layoutsPerRefresh = 0;
 };
 
 struct Timings {
-    std::vector<double> total, gather, apply;
+    std::vector<double> total, gather, apply, cpu;
     int paints = 0, layouts = 0;
 
     RefreshFigures figures() const {
-        RefreshFigures f{summarize(total), summarize(gather), summarize(apply)};
+        RefreshFigures f{summarize(total), summarize(gather), summarize(apply), summarize(cpu)};
         if (!total.empty()) {
             f.paintsPerRefresh = double(paints) / double(total.size());
             f.layoutsPerRefresh = double(layouts) / double(total.size());
@@ -137,6 +147,7 @@ struct Timings {
 void timedRefresh(AppDelegate& delegate, EventCounter& counter, bool marked, Timings& into) {
     const int paints = counter.paints;
     const int layouts = counter.layouts;
+    const double cpuBegin = threadCpuMs();
     const auto begin = Clock::now();
     PanelData data = delegate.gather();
     const double gathered = msSince(begin);
@@ -147,6 +158,7 @@ void timedRefresh(AppDelegate& delegate, EventCounter& counter, bool marked, Tim
     delegate.apply(data);
     settle();
     const double applied = msSince(applyBegin);
+    into.cpu.push_back(threadCpuMs() - cpuBegin);
     into.total.push_back(gathered + applied);
     into.gather.push_back(gathered);
     into.apply.push_back(applied);
@@ -158,6 +170,7 @@ void reportRefresh(const QString& label, const RefreshFigures& f) {
     report(label, f.total);
     report(QStringLiteral("  gather (scan, network, settings, packages)"), f.gather);
     report(QStringLiteral("  apply + layout/paint/deletes"), f.apply);
+    report(QStringLiteral("  main-thread CPU time, whole refresh"), f.cpu);
     say(QStringLiteral("  per refresh: %1 paint events, %2 layout requests")
             .arg(f.paintsPerRefresh, 0, 'f', 1)
             .arg(f.layoutsPerRefresh, 0, 'f', 1));
@@ -461,9 +474,11 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
     row("refresh, every row rebuilt", changed.total, "16 ms");
     row("  gather", changed.gather, "");
     row("  apply + events", changed.apply, "");
+    row("  main-thread CPU time", changed.cpu, "");
     row("refresh, nothing changed", steady.total, "16 ms");
     row("  gather", steady.gather, "");
     row("  apply + events", steady.apply, "");
+    row("  main-thread CPU time", steady.cpu, "");
     std::printf("%-44s %7.3f ms\n", "first refresh (cold)", firstMs);
     if (idle.ok) {
         std::printf("%-44s %9.2f %%  %21s\n",
