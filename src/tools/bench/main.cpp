@@ -66,7 +66,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (parser.isSet(help)) {
-        std::printf("%s", parser.helpText().toUtf8().constData());
+        // No application object yet to name the program.
+        std::printf("%s", parser.helpText()
+                              .replace(QStringLiteral("<executable_name>"),
+                                       QStringLiteral("varnholt-bench"))
+                              .toUtf8()
+                              .constData());
         return 0;
     }
     if (parser.isSet("core") && parser.isSet("app")) {
