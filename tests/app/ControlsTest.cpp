@@ -26,6 +26,8 @@
 namespace varnholt {
 namespace {
 
+using namespace std::chrono_literals;
+
 TEST(ClosureButtonTest, FixedWidthGivesExactlyThatSizeWhateverTheTitle) {
     for (const QString& title : {QStringLiteral("Stop"), QStringLiteral("A much longer title")}) {
         ClosureButton small(title, true, 50, {});
@@ -250,7 +252,7 @@ TEST_F(ItemChooserTest, OpenChooserEnablesItsConfirmButtonForAFile) {
     ASSERT_NE(box, nullptr);
     QPushButton* confirm = box->button(QDialogButtonBox::Open);
     ASSERT_NE(confirm, nullptr);
-    EXPECT_TRUE(test::waitUntil([&] { return confirm->isEnabled(); }, 2000));
+    EXPECT_TRUE(test::waitUntil([&] { return confirm->isEnabled(); }, 2s));
     chooser.reject();
 }
 

@@ -99,7 +99,7 @@ TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
     startedPaths << packages[0].path;
     const auto entry = registry.info(packages[0].path);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(test::httpGetWhenUp(entry->port), page);
+    EXPECT_EQ(test::httpBody(entry->port), page);
     EXPECT_TRUE(QFileInfo::exists(picked + "/index.html"));  // the pick is untouched
 }
 

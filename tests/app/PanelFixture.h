@@ -44,7 +44,7 @@ protected:
     void TearDown() override {
         for (const QString& path : startedPaths) {
             if (const auto entry = registry.info(path)) {
-                endServer(entry->pid);
+                endProcess(entry->pid);
             }
         }
         delegate.reset();

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QScrollArea>
+#include <QTest>
 #include <QVBoxLayout>
 
 #include "PanelFixture.h"
@@ -19,6 +20,8 @@
 
 namespace varnholt {
 namespace {
+
+using namespace std::chrono_literals;
 
 using test::PanelFixture;
 
@@ -182,7 +185,7 @@ TEST_F(PanelBuildTest, CloseHidesCopyCopiesTheAddressAndShareShowsItsCode) {
 class CollapseTest : public PanelFixture {
 protected:
     void waitForAnimation() {
-        test::waitUntil([&] { return delegate->collapseAnimation() == nullptr; }, 3000);
+        test::waitUntil([&] { return delegate->collapseAnimation() == nullptr; }, 3s);
     }
 };
 
@@ -386,7 +389,7 @@ TEST_F(RefreshTest, ATimerRefreshWaitsForTheMouseButtonSoTheClickIsNotLost) {
 
     QTest::mouseRelease(dismiss, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(clicked);
-    EXPECT_TRUE(test::waitUntil([&] { return refreshes == before + 1; }, 2000));
+    EXPECT_TRUE(test::waitUntil([&] { return refreshes == before + 1; }, 2s));
     EXPECT_FALSE(delegate->refreshDeferred());
     EXPECT_NE(delegate->recentStack()->arrangedSubviews()[0], row);
 

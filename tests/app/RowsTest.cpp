@@ -1,8 +1,9 @@
 #include <QClipboard>
 #include <QLabel>
-#include <QProcess>
 #include <QStandardPaths>
 
+#include "ChildProcess.h"
+#include "LoopbackPorts.h"
 #include "PanelFixture.h"
 #include "app/ElidedLabel.h"
 #include "app/FlippedStackView.h"
@@ -14,6 +15,8 @@
 
 namespace varnholt {
 namespace {
+
+using namespace std::chrono_literals;
 
 using test::buttonTitled;
 using test::buttonTitles;
@@ -77,7 +80,7 @@ TEST_F(RowsTest, QuickStartServesThePackageAndStopEndsItAndLogsIt) {
     EXPECT_EQ(buttonTitles(row), (QStringList{"Stop", "Remove"}));
     EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(),
               ":" + QString::number(entry->port));
-    EXPECT_EQ(test::httpGetWhenUp(entry->port), page);
+    EXPECT_EQ(test::httpBody(entry->port), page);
     EXPECT_TRUE(Store::recent().isEmpty());  // starting logs nothing
 
     click(delegate->quickStack(), "Alpha", "Stop");
@@ -87,7 +90,7 @@ TEST_F(RowsTest, QuickStartServesThePackageAndStopEndsItAndLogsIt) {
     EXPECT_EQ(recent[0].title, "Alpha");
     EXPECT_EQ(recent[0].action, "stopped");
     EXPECT_EQ(recent[0].path, alpha);
-    EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(entry->pid); }));
+    EXPECT_TRUE(test::waitUntilGone(entry->pid, 5s));
     EXPECT_EQ(buttonTitles(rowFor(delegate->quickStack(), "Alpha")),
               (QStringList{"Start", "Remove"}));
 }
@@ -106,7 +109,7 @@ TEST_F(RowsTest, RemoveOfARunningPackageStopsLogsAndPausesIt) {
     EXPECT_EQ(Store::recent()[0].path, alpha);
     EXPECT_EQ(rowFor(delegate->quickStack(), "Alpha"), nullptr);
     EXPECT_NE(rowFor(delegate->pausedStack(), "Alpha"), nullptr);
-    EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(entry->pid); }));
+    EXPECT_TRUE(test::waitUntilGone(entry->pid, 5s));
     EXPECT_TRUE(QFileInfo::exists(alpha));  // nothing is deleted
 }
 
@@ -181,19 +184,17 @@ TEST_F(RowsTest, RecentRowsOfferRestartOnlyForStoppedPackagesAndDismissRemovesTh
 }
 
 TEST_F(RowsTest, HostedStopEndsTheServerAndLogsItWithoutAPath) {
-    const auto port = HostScanner::firstFreePort(47350, 47380);
-    ASSERT_TRUE(port);
-    QProcess server;
-    server.setWorkingDirectory(home.scratch());
-    server.start(tools().python3,
-                 {"-m", "http.server", QString::number(*port), "--bind", "127.0.0.1"});
-    ASSERT_TRUE(server.waitForStarted());
-    const qint32 pid = static_cast<qint32>(server.processId());
+    const quint16 port = test::freeLoopbackPort();
+    ASSERT_NE(port, 0);
+    auto server = test::ChildProcess::start(
+        {tools().python3, "-m", "http.server", QString::number(port), "--bind", "127.0.0.1"},
+        home.scratch());
+    ASSERT_TRUE(server);
     std::unique_ptr<QWidget> row(
-        makeHostedRow({pid, "python3", *port, "LOCAL", "scratch"}, "192.168.1.20"));
+        makeHostedRow({server->pid(), "python3", port, "LOCAL", "scratch"}, "192.168.1.20"));
     const int before = refreshes;
     buttonTitled(row.get(), "Stop")->click();
-    EXPECT_TRUE(server.waitForFinished(5000));
+    EXPECT_TRUE(server->waitForExit(5s));
     ASSERT_EQ(Store::recent().size(), 1);
     EXPECT_EQ(Store::recent()[0].title, "scratch");
     EXPECT_EQ(Store::recent()[0].action, "stopped");

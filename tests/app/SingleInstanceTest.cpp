@@ -11,6 +11,8 @@
 namespace varnholt {
 namespace {
 
+using namespace std::chrono_literals;
+
 TEST(SingleInstanceTest, ASecondStartAsksTheFirstToShowItsPanel) {
     test::TempHome home;
     const QString socket = home.path() + "/runtime/varnholt-control.sock";
@@ -20,7 +22,7 @@ TEST(SingleInstanceTest, ASecondStartAsksTheFirstToShowItsPanel) {
 
     SingleInstance second(socket);
     EXPECT_FALSE(second.claim());
-    EXPECT_TRUE(test::waitUntil([&] { return shown.count() == 1; }, 3000));
+    EXPECT_TRUE(test::waitUntil([&] { return shown.count() == 1; }, 3s));
 }
 
 TEST(SingleInstanceTest, ALeftoverSocketFileDoesNotBlockTheStart) {
@@ -34,7 +36,8 @@ TEST(SingleInstanceTest, ALeftoverSocketFileDoesNotBlockTheStart) {
 }
 
 TEST(SingleInstanceTest, TheSocketLivesInTheRuntimeFolder) {
-    EXPECT_TRUE(SingleInstance::defaultSocketPath().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
+    EXPECT_TRUE(
+        SingleInstance::defaultSocketPath().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
 }
 
 // The real program: the second start exits 0 at once while the first runs on.
@@ -47,7 +50,7 @@ TEST(SingleInstanceTest, TheProgramStartedTwiceLeavesOneRunning) {
     first.start(program, {});
     ASSERT_TRUE(first.waitForStarted());
     const QString socket = home.path() + "/runtime/varnholt-control.sock";
-    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(socket); }, 10000));
+    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(socket); }, 10s));
 
     QProcess second;
     second.start(program, {});
@@ -56,7 +59,7 @@ TEST(SingleInstanceTest, TheProgramStartedTwiceLeavesOneRunning) {
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
 
-    test::endServer(static_cast<qint32>(first.processId()));
+    test::endProcess(static_cast<qint32>(first.processId()));
     first.waitForFinished(3000);
 }
 

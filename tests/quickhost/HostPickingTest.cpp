@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <signal.h>
-
+#include "Files.h"
 #include "LoopbackHttp.h"
+#include "LoopbackPorts.h"
+#include "Processes.h"
 #include "TempHome.h"
 #include "exec/Tools.h"
 #include "quickhost/HostPicking.h"
@@ -18,6 +17,7 @@ namespace varnholt {
 namespace {
 
 using HostPicking::packageDirFromOutput;
+using test::writeFile;
 
 TEST(PackageDirFromOutput, ReadsOnlyTheLastLineBeginningWithABrace) {
     const struct {
@@ -64,15 +64,8 @@ class PackagePickTest : public ::testing::Test {
 protected:
     void TearDown() override {
         for (qint32 pid : m_pids) {
-            ::kill(pid, SIGKILL);
+            test::endProcess(pid);
         }
-    }
-
-    void writeFile(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
     }
 
     test::TempHome m_home;

@@ -1,17 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "EventLoop.h"
+#include "Files.h"
 #include "LoopbackHttp.h"
+#include "LoopbackPorts.h"
+#include "PortHolder.h"
+#include "Processes.h"
 #include "TempHome.h"
 #include "quickhost/PortPolicy.h"
 #include "quickhost/QuickHostRegistry.h"
@@ -22,42 +24,9 @@ namespace {
 
 using test::httpGet;
 using test::PortHolder;
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool alive(qint32 pid) {
-    return ::kill(pid, 0) == 0;
-}
-
-// Lets the delayed kill of HostScanner::stop() run.
-void spin(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-}
-
-bool waitGone(qint32 pid, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (alive(pid)) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(20);
-    }
-    return true;
-}
+using test::processAlive;
+using test::readFile;
+using test::writeFile;
 
 TEST(QuickHostSlug, LastComponentLowerCasedWithSpacesAsHyphens) {
     const struct {
@@ -88,9 +57,7 @@ protected:
 
     void TearDown() override {
         for (qint32 pid : m_pids) {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-            }
+            test::endProcess(pid);
         }
     }
 
@@ -311,8 +278,8 @@ TEST_F(QuickHostRegistryTest, StopForgetsAtOnceAndEndsTheServer) {
     EXPECT_TRUE(reg.info(pkg).has_value());
     reg.stop(pkg);
     EXPECT_FALSE(reg.info(pkg).has_value());
-    spin(1500);
-    EXPECT_FALSE(alive(entry->pid));
+    test::spinFor(std::chrono::milliseconds(1500));
+    EXPECT_FALSE(processAlive(entry->pid));
     // The served copy stays until the package is started again.
     EXPECT_TRUE(QFileInfo::exists(m_root + "/stop-me/index.html"));
 }
@@ -328,7 +295,7 @@ TEST_F(QuickHostRegistryTest, PruneDeadDropsOnlyEndedServers) {
     ASSERT_TRUE(ea && eb);
 
     ASSERT_EQ(::kill(ea->pid, SIGKILL), 0);
-    ASSERT_TRUE(waitGone(ea->pid, 5000));
+    ASSERT_TRUE(test::waitUntilGone(ea->pid, std::chrono::seconds(5)));
     reg.pruneDead();
     EXPECT_FALSE(reg.info(a).has_value());
     ASSERT_TRUE(reg.info(b).has_value());
@@ -347,7 +314,7 @@ TEST_F(QuickHostRegistryTest, StartingTwiceKeepsTheSecondServer) {
     EXPECT_NE(second->pid, first->pid);
     EXPECT_EQ(second->port, first->port + 1);
     EXPECT_EQ(reg.info(pkg)->pid, second->pid);
-    EXPECT_TRUE(alive(first->pid));
+    EXPECT_TRUE(processAlive(first->pid));
 }
 
 TEST_F(QuickHostRegistryTest, SkipsBusyPortsAndGivesUpWhenAllAreBusy) {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 
-#include "LiveProcess.h"
+#include "LoopbackPorts.h"
+#include "LoopbackServer.h"
 #include "TempHome.h"
 #include "scan/CommandLineSource.h"
 #include "scan/HostScanner.h"
@@ -15,12 +15,7 @@
 namespace varnholt {
 namespace {
 
-using test::LiveProcess;
-
-constexpr char kNodeServer[] =
-    "const http = require('http');\n"
-    "const [port, host] = process.argv.slice(2);\n"
-    "http.createServer((req, res) => res.end('ok')).listen(Number(port), host);\n";
+using test::LoopbackServer;
 
 enum class Source { CommandLine, PlatformDefault };
 
@@ -46,25 +41,24 @@ protected:
         return path;
     }
 
-    std::unique_ptr<LiveProcess> pythonServer(quint16 port, const QString& directory) {
-        auto server =
-            LiveProcess::start({"/usr/bin/python3", "-m", "http.server", QString::number(port),
-                                "--bind", "127.0.0.1", "--directory", directory},
-                               m_home.scratch());
-        EXPECT_TRUE(server);
-        EXPECT_TRUE(test::waitUntilListening(port));
-        return server;
+    // Serves directory, named on its command line, from a working directory
+    // elsewhere.
+    std::unique_ptr<LoopbackServer> pythonServer(quint16 port, const QString& directory) {
+        return listening(
+            LoopbackServer::start({"/usr/bin/python3", "-m", "http.server", QString::number(port),
+                                   "--bind", "127.0.0.1", "--directory", directory},
+                                  m_home.scratch(), "127.0.0.1", port));
     }
 
-    std::unique_ptr<LiveProcess> nodeServer(quint16 port, const QString& host, const QString& cwd) {
-        QFile script(cwd + "/server.js");
-        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(kNodeServer);
-        script.close();
-        auto server =
-            LiveProcess::start({"/usr/bin/node", "server.js", QString::number(port), host}, cwd);
+    std::unique_ptr<LoopbackServer> nodeServer(quint16 port, const QString& host,
+                                               const QString& cwd) {
+        return listening(LoopbackServer::start(LoopbackServer::nodeCommand(cwd, port, host), cwd,
+                                               "127.0.0.1", port));
+    }
+
+    static std::unique_ptr<LoopbackServer> listening(std::unique_ptr<LoopbackServer> server) {
         EXPECT_TRUE(server);
-        EXPECT_TRUE(test::waitUntilListening(port));
+        EXPECT_TRUE(server && server->waitUntilListening());
         return server;
     }
 
@@ -81,7 +75,7 @@ protected:
 };
 
 TEST_P(LiveScan, PythonOnLoopbackIsLocalAndNamedByItsFolder) {
-    const quint16 port = test::freeTcpPort();
+    const quint16 port = test::freeLoopbackPort();
     auto server = pythonServer(port, folder("blog"));
     ASSERT_TRUE(server);
 
@@ -94,14 +88,14 @@ TEST_P(LiveScan, PythonOnLoopbackIsLocalAndNamedByItsFolder) {
 }
 
 TEST_P(LiveScan, NodeOnLoopbackWithoutServerMarkerIsNotListed) {
-    const quint16 port = test::freeTcpPort();
+    const quint16 port = test::freeLoopbackPort();
     auto server = nodeServer(port, "127.0.0.1", folder("api"));
     ASSERT_TRUE(server);
     EXPECT_FALSE(find(scanNow(), server->pid()));
 }
 
 TEST_P(LiveScan, NodeOnAllInterfacesIsNetAndNamedByItsWorkingDirectory) {
-    const quint16 port = test::freeTcpPort();
+    const quint16 port = test::freeLoopbackPort();
     auto server = nodeServer(port, "0.0.0.0", folder("shop"));
     ASSERT_TRUE(server);
 
@@ -114,8 +108,8 @@ TEST_P(LiveScan, NodeOnAllInterfacesIsNetAndNamedByItsWorkingDirectory) {
 }
 
 TEST_P(LiveScan, RecordsComeSortedByPort) {
-    quint16 low = test::freeTcpPort();
-    quint16 high = test::freeTcpPort();
+    quint16 low = test::freeLoopbackPort();
+    quint16 high = test::freeLoopbackPort();
     if (low > high) {
         std::swap(low, high);
     }

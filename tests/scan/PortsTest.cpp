@@ -4,18 +4,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <limits>
 #include <random>
 
+#include "ChildProcess.h"
+#include "EventLoop.h"
 #include "KillLog.h"
-#include "LiveProcess.h"
+#include "LoopbackSocket.h"
+#include "Processes.h"
 #include "TempHome.h"
 #include "exec/Shell.h"
 #include "scan/HostScanner.h"
@@ -23,73 +23,26 @@
 namespace varnholt {
 namespace {
 
-using test::LiveProcess;
+using test::ChildProcess;
+using test::LoopbackSocket;
 using test::KillLog::callsFor;
 using Calls = std::vector<std::pair<pid_t, int>>;
-
-// A socket on 127.0.0.1, closed with the object.
-class Socket {
-public:
-    explicit Socket(int type) : m_fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0)) {}
-    ~Socket() { close(); }
-    Socket(Socket&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-
-    void close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-
-    bool bind(quint16 port) {
-        sockaddr_in a = loopback(port);
-        return ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    quint16 port() const {
-        sockaddr_in a{};
-        socklen_t length = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &length);
-        return ntohs(a.sin_port);
-    }
-    bool listen() { return ::listen(m_fd, 4) == 0; }
-    bool connect(quint16 port) {
-        sockaddr_in a = loopback(port);
-        return ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    Socket accept() {
-        Socket served;
-        served.m_fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-        return served;
-    }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    Socket() : m_fd(-1) {}
-    static sockaddr_in loopback(quint16 port) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return a;
-    }
-    int m_fd;
-};
 
 // ---- isFreePort and firstFreePort ----
 
 TEST(Ports, UdpSocketHoldsItsPort) {
-    Socket udp(SOCK_DGRAM);
+    LoopbackSocket udp(SOCK_DGRAM);
     ASSERT_TRUE(udp.bind(0));
     EXPECT_FALSE(HostScanner::isFreePort(udp.port()));
 }
 
 TEST(Ports, ConnectedTcpSocketHoldsItsPortWithoutListening) {
-    Socket listener(SOCK_STREAM);
+    LoopbackSocket listener(SOCK_STREAM);
     ASSERT_TRUE(listener.bind(0) && listener.listen());
     const quint16 port = listener.port();
-    Socket client(SOCK_STREAM);
+    LoopbackSocket client(SOCK_STREAM);
     ASSERT_TRUE(client.connect(port));
-    Socket served = listener.accept();
+    LoopbackSocket served = listener.accept();
     ASSERT_TRUE(served.valid());
     listener.close();  // only the connection keeps the port now
 
@@ -109,9 +62,9 @@ TEST(Ports, FirstFreePortSkipsBusyPorts) {
     std::uniform_int_distribution<int> base(20000, 59000);
     for (int attempt = 0; attempt < 50; ++attempt) {
         const auto from = static_cast<quint16>(base(random));
-        Socket a(SOCK_STREAM);
-        Socket b(SOCK_STREAM);
-        Socket probe(SOCK_STREAM);
+        LoopbackSocket a(SOCK_STREAM);
+        LoopbackSocket b(SOCK_STREAM);
+        LoopbackSocket probe(SOCK_STREAM);
         if (!a.bind(from) || !a.listen() || !b.bind(from + 1) || !b.listen() ||
             !probe.bind(from + 2)) {
             continue;
@@ -181,35 +134,34 @@ protected:
 TEST_F(Stop, ProcessThatEndsOnTerminateGetsNothingMore) {
     // Takes a moment to shut down, but less than the kill delay.
     const QString ready = file("ready");
-    auto child = LiveProcess::start({"/usr/bin/python3", "-c",
-                                     "import signal, sys, time\n"
-                                     "def down(*_):\n"
-                                     "    time.sleep(0.3)\n"
-                                     "    sys.exit(7)\n"
-                                     "signal.signal(signal.SIGTERM, down)\n"
-                                     "open(sys.argv[1], 'w').close()\n"
-                                     "time.sleep(30)\n",
-                                     ready});
+    auto child = ChildProcess::start({"/usr/bin/python3", "-c",
+                                      "import signal, sys, time\n"
+                                      "def down(*_):\n"
+                                      "    time.sleep(0.3)\n"
+                                      "    sys.exit(7)\n"
+                                      "signal.signal(signal.SIGTERM, down)\n"
+                                      "open(sys.argv[1], 'w').close()\n"
+                                      "time.sleep(30)\n",
+                                      ready});
     ASSERT_TRUE(child);
-    ASSERT_TRUE(test::spinUntil([&] { return QFile::exists(ready); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(test::waitUntil([&] { return QFile::exists(ready); }, std::chrono::seconds(10)));
 
     HostScanner::stop(child->pid());
     const auto status = child->waitForExit(std::chrono::seconds(5));
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 7);
     // Let the delayed check run: it finds the process gone and sends nothing.
-    test::spinUntil([] { return false; },
-                    std::chrono::milliseconds(HostScanner::kKillDelayMs + 500));
+    test::spinFor(std::chrono::milliseconds(HostScanner::kKillDelayMs + 500));
     EXPECT_EQ(callsFor(child->pid()), (Calls{{child->pid(), SIGTERM}, {child->pid(), 0}}));
 }
 
 TEST_F(Stop, ProcessThatIgnoresTerminateIsKilledAfterTheDelay) {
     // The ignored signal survives exec, so the pid we hold is the one that
     // ignores it.
-    auto child = LiveProcess::start({"/bin/sh", "-c", "trap '' TERM; exec sleep 30"});
+    auto child = ChildProcess::start({"/bin/sh", "-c", "trap '' TERM; exec sleep 30"});
     ASSERT_TRUE(child);
     const QString comm = QString("/proc/%1/comm").arg(child->pid());
-    ASSERT_TRUE(test::spinUntil(
+    ASSERT_TRUE(test::waitUntil(
         [&] {
             QFile f(comm);
             return f.open(QIODevice::ReadOnly) && f.readAll().trimmed() == "sleep";
@@ -221,7 +173,7 @@ TEST_F(Stop, ProcessThatIgnoresTerminateIsKilledAfterTheDelay) {
     HostScanner::stop(child->pid());
     EXPECT_FALSE(child->waitForExit(std::chrono::milliseconds(300)));  // stop() did not wait
     std::optional<int> status;
-    test::spinUntil(
+    test::waitUntil(
         [&] { return (status = child->waitForExit(std::chrono::milliseconds(0))).has_value(); },
         std::chrono::seconds(3));
     ASSERT_TRUE(status) << "still running after the kill delay";
@@ -235,15 +187,14 @@ TEST_F(Stop, IdsThatNameNoSingleProcessAreIgnored) {
     for (qint32 pid : {0, -1, qint32(-::getpid()), std::numeric_limits<qint32>::min()}) {
         HostScanner::stop(pid);
     }
-    test::spinUntil([] { return false; },
-                    std::chrono::milliseconds(HostScanner::kKillDelayMs + 300));
+    test::spinFor(std::chrono::milliseconds(HostScanner::kKillDelayMs + 300));
     EXPECT_TRUE(test::KillLog::calls().empty());
 }
 
 TEST_F(Stop, FinishedBackgroundChildIsGoneForTheNullSignal) {
     const qint32 pid = shellBackground("/bin/sh", {"-c", "exit 0"});
     ASSERT_GT(pid, 0);
-    EXPECT_TRUE(test::spinUntil([pid] { return ::kill(pid, 0) != 0; }, std::chrono::seconds(3)));
+    EXPECT_TRUE(test::waitUntilGone(pid, std::chrono::seconds(3)));
 }
 
 }  // namespace

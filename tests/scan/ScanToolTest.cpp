@@ -7,7 +7,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
-#include "LiveProcess.h"
+#include "LoopbackPorts.h"
+#include "LoopbackServer.h"
 #include "TempHome.h"
 
 namespace varnholt {
@@ -36,12 +37,13 @@ TEST(ScanTool, JsonListsALoopbackServer) {
     test::TempHome home;
     const QString blog = home.scratch() + "/blog";
     ASSERT_TRUE(QDir().mkpath(blog));
-    const quint16 port = test::freeTcpPort();
+    const quint16 port = test::freeLoopbackPort();
     auto server =
-        test::LiveProcess::start({"/usr/bin/python3", "-m", "http.server", QString::number(port),
-                                  "--bind", "127.0.0.1", "--directory", blog});
+        test::LoopbackServer::start({"/usr/bin/python3", "-m", "http.server", QString::number(port),
+                                     "--bind", "127.0.0.1", "--directory", blog},
+                                    home.scratch(), "127.0.0.1", port);
     ASSERT_TRUE(server);
-    ASSERT_TRUE(test::waitUntilListening(port));
+    ASSERT_TRUE(server->waitUntilListening());
 
     const ToolRun run = runTool({"--json"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();

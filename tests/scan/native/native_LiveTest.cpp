@@ -4,18 +4,18 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 
+#include "LoopbackPorts.h"
+#include "LoopbackServer.h"
+#include "LoopbackSocket.h"
 #include "exec/Shell.h"
 #include "exec/Tools.h"
-#include "native_LoopbackServers.h"
 #include "scan/CommandLineSource.h"
 #include "scan/HostScanner.h"
 #include "scan/ScanPlatform.h"
@@ -27,7 +27,8 @@
 namespace varnholt {
 namespace {
 
-using test::ServerProcess;
+using test::LoopbackServer;
+using test::LoopbackSocket;
 
 template <typename T>
 QList<T> ofPids(const QList<T>& all, const QSet<qint32>& pids) {
@@ -65,39 +66,37 @@ class NativeLive : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_blogPort = test::unusedPort();
-        m_shopPort = test::unusedPort();
-        m_quietPort = test::unusedPort();
-        m_notesPort = test::unusedPort(true);
+        m_blogPort = test::freeLoopbackPort();
+        m_shopPort = test::freeLoopbackPort();
+        m_quietPort = test::freeLoopbackPort();
+        m_notesPort = test::freeLoopbackPort(true);
         ASSERT_TRUE(m_blogPort && m_shopPort && m_quietPort && m_notesPort);
 
         const QString python = tools().python3;
-        const QString node = "/usr/bin/node";
-        test::writeNodeServer(m_dir.path() + "/shop");
-        test::writeNodeServer(m_dir.path() + "/quiet");
-        m_blog = std::make_unique<ServerProcess>(
-            python,
-            QStringList{"-m", "http.server", "--bind", "127.0.0.1", QString::number(m_blogPort)},
-            m_dir.path() + "/blog");
-        m_shop = std::make_unique<ServerProcess>(
-            node, QStringList{"server.js", QString::number(m_shopPort), "0.0.0.0"},
-            m_dir.path() + "/shop");
-        m_quiet = std::make_unique<ServerProcess>(
-            node, QStringList{"server.js", QString::number(m_quietPort), "127.0.0.1"},
-            m_dir.path() + "/quiet");
-        m_notes = std::make_unique<ServerProcess>(
-            python, QStringList{"-m", "http.server", "--bind", "::1", QString::number(m_notesPort)},
-            m_dir.path() + "/notes");
-        ASSERT_TRUE(m_blog->waitUntilListening("127.0.0.1", m_blogPort));
-        ASSERT_TRUE(m_shop->waitUntilListening("127.0.0.1", m_shopPort));
-        ASSERT_TRUE(m_quiet->waitUntilListening("127.0.0.1", m_quietPort));
-        ASSERT_TRUE(m_notes->waitUntilListening("::1", m_notesPort));
+        const QString shop = m_dir.path() + "/shop";
+        const QString quiet = m_dir.path() + "/quiet";
+        m_blog = LoopbackServer::start(
+            {python, "-m", "http.server", "--bind", "127.0.0.1", QString::number(m_blogPort)},
+            m_dir.path() + "/blog", "127.0.0.1", m_blogPort);
+        m_shop = LoopbackServer::start(LoopbackServer::nodeCommand(shop, m_shopPort, "0.0.0.0"),
+                                       shop, "127.0.0.1", m_shopPort);
+        m_quiet =
+            LoopbackServer::start(LoopbackServer::nodeCommand(quiet, m_quietPort, "127.0.0.1"),
+                                  quiet, "127.0.0.1", m_quietPort);
+        m_notes = LoopbackServer::start(
+            {python, "-m", "http.server", "--bind", "::1", QString::number(m_notesPort)},
+            m_dir.path() + "/notes", "::1", m_notesPort);
+        ASSERT_TRUE(m_blog && m_shop && m_quiet && m_notes);
+        ASSERT_TRUE(m_blog->waitUntilListening());
+        ASSERT_TRUE(m_shop->waitUntilListening());
+        ASSERT_TRUE(m_quiet->waitUntilListening());
+        ASSERT_TRUE(m_notes->waitUntilListening());
         m_pids = {m_blog->pid(), m_shop->pid(), m_quiet->pid(), m_notes->pid()};
     }
 
     QTemporaryDir m_dir;
     quint16 m_blogPort = 0, m_shopPort = 0, m_quietPort = 0, m_notesPort = 0;
-    std::unique_ptr<ServerProcess> m_blog, m_shop, m_quiet, m_notes;
+    std::unique_ptr<LoopbackServer> m_blog, m_shop, m_quiet, m_notes;
     QSet<qint32> m_pids;
 };
 
@@ -151,21 +150,21 @@ TEST_F(NativeLive, ScanRulesSeeTheSameServers) {
 TEST_F(NativeLive, SharedListenSocketIsListedOncePerProcess) {
     // A parent and its forked child both hold the one listening socket, as
     // pre-forking servers do; lsof lists it under each process.
-    const quint16 port = test::unusedPort();
+    const quint16 port = test::freeLoopbackPort();
     // The child leaves as soon as its parent is stopped.
-    ServerProcess forked(tools().python3,
-                         {"-c",
-                          "import os,socket,sys,time\n"
-                          "s=socket.socket();s.bind(('127.0.0.1'," +
-                              QString::number(port) +
-                              "));s.listen()\n"
-                              "parent=os.getpid()\n"
-                              "if os.fork()==0:\n"
-                              "    while os.getppid()==parent: time.sleep(0.1)\n"
-                              "    sys.exit(0)\n"
-                              "time.sleep(60)\n"},
-                         m_dir.path() + "/forked");
-    ASSERT_TRUE(forked.waitUntilListening("127.0.0.1", port));
+    auto forked = LoopbackServer::start({tools().python3, "-c",
+                                         "import os,socket,sys,time\n"
+                                         "s=socket.socket();s.bind(('127.0.0.1'," +
+                                             QString::number(port) +
+                                             "));s.listen()\n"
+                                             "parent=os.getpid()\n"
+                                             "if os.fork()==0:\n"
+                                             "    while os.getppid()==parent: time.sleep(0.1)\n"
+                                             "    sys.exit(0)\n"
+                                             "time.sleep(60)\n"},
+                                        m_dir.path() + "/forked", "127.0.0.1", port);
+    ASSERT_TRUE(forked);
+    ASSERT_TRUE(forked->waitUntilListening());
     const QString name = QStringLiteral("127.0.0.1:%1").arg(port);
     QList<ListeningSocket> fromKernel, fromLsof;
     for (const auto& s : NativeLinuxSource().listeningSockets()) {
@@ -179,119 +178,58 @@ TEST_F(NativeLive, SharedListenSocketIsListedOncePerProcess) {
         }
     }
     ASSERT_EQ(fromKernel.size(), 2);
-    EXPECT_EQ(fromKernel[0].pid, forked.pid());
+    EXPECT_EQ(fromKernel[0].pid, forked->pid());
     EXPECT_GT(fromKernel[1].pid, 0);
     EXPECT_EQ(describe(fromKernel), describe(fromLsof));
 }
 
 // --- sockets held by this test process itself --------------------------------
 
-class OwnSocket {
-public:
-    OwnSocket(int family, int type) : m_fd(::socket(family, type | SOCK_CLOEXEC, 0)) {}
-    ~OwnSocket() { close(); }
-    void close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    int fd() const { return m_fd; }
-    // Binds to loopback (port 0 picks one) and returns the port.
-    quint16 bindLoopback(quint16 port = 0) {
-        sockaddr_storage address{};
-        socklen_t length = 0;
-        int family = 0;
-        socklen_t size = sizeof(family);
-        ::getsockopt(m_fd, SOL_SOCKET, SO_DOMAIN, &family, &size);
-        if (family == AF_INET6) {
-            auto* a = reinterpret_cast<sockaddr_in6*>(&address);
-            a->sin6_family = AF_INET6;
-            a->sin6_addr = in6addr_loopback;
-            a->sin6_port = htons(port);
-            length = sizeof(*a);
-        } else {
-            auto* a = reinterpret_cast<sockaddr_in*>(&address);
-            a->sin_family = AF_INET;
-            a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            a->sin_port = htons(port);
-            length = sizeof(*a);
-        }
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-            return 0;
-        }
-        return localPort();
-    }
-    quint16 localPort() const {
-        sockaddr_storage address{};
-        socklen_t length = sizeof(address);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.ss_family == AF_INET6
-                         ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
-                         : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-    }
-    bool connectTo(quint16 port) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(port);
-        return ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0;
-    }
-    quint32 inode() const {
-        struct stat info {};
-        ::fstat(m_fd, &info);
-        return quint32(info.st_ino);
-    }
-
-private:
-    int m_fd;
-};
-
 bool lsofSaysFree(quint16 port) {
     return probe(tools().lsof, {"-ti:" + QString::number(port)}).trimmed().isEmpty();
 }
 
 TEST(NativePortProbe, AgreesWithLsofOnHeldAndFreePorts) {
-    OwnSocket listener(AF_INET, SOCK_STREAM);
-    const quint16 listening = listener.bindLoopback();
-    ASSERT_EQ(::listen(listener.fd(), 4), 0);
+    LoopbackSocket listener(SOCK_STREAM, AF_INET);
+    const quint16 listening = listener.bind();
+    ASSERT_TRUE(listener.listen());
 
-    OwnSocket udp(AF_INET6, SOCK_DGRAM);
-    const quint16 udpPort = udp.bindLoopback();
+    LoopbackSocket udp(SOCK_DGRAM, AF_INET6);
+    const quint16 udpPort = udp.bind();
 
     // A connection: the client's own (ephemeral) port is held by it.
-    OwnSocket client(AF_INET, SOCK_STREAM);
-    ASSERT_TRUE(client.connectTo(listening));
-    const quint16 clientPort = client.localPort();
+    LoopbackSocket client(SOCK_STREAM, AF_INET);
+    ASSERT_TRUE(client.connect(listening));
+    const quint16 clientPort = client.port();
 
     // A connection whose listener and server side are gone: only the far end
     // of the client's socket names the port, which lsof counts as held.
-    OwnSocket gone(AF_INET, SOCK_STREAM);
-    const quint16 remoteOnly = gone.bindLoopback();
-    ASSERT_EQ(::listen(gone.fd(), 4), 0);
-    OwnSocket halfClosed(AF_INET, SOCK_STREAM);
-    ASSERT_TRUE(halfClosed.connectTo(remoteOnly));
-    const int accepted = ::accept(gone.fd(), nullptr, nullptr);
-    ASSERT_GE(accepted, 0);
-    ::close(accepted);
+    LoopbackSocket gone(SOCK_STREAM, AF_INET);
+    const quint16 remoteOnly = gone.bind();
+    ASSERT_TRUE(gone.listen());
+    LoopbackSocket halfClosed(SOCK_STREAM, AF_INET);
+    ASSERT_TRUE(halfClosed.connect(remoteOnly));
+    LoopbackSocket accepted = gone.accept();
+    ASSERT_TRUE(accepted.valid());
+    accepted.close();
     gone.close();
 
     // A port left with only a TIME_WAIT entry: no process holds it.
-    OwnSocket waitListener(AF_INET, SOCK_STREAM);
-    const quint16 timeWait = waitListener.bindLoopback();
-    ASSERT_EQ(::listen(waitListener.fd(), 4), 0);
+    LoopbackSocket waitListener(SOCK_STREAM, AF_INET);
+    const quint16 timeWait = waitListener.bind();
+    ASSERT_TRUE(waitListener.listen());
     {
-        OwnSocket c(AF_INET, SOCK_STREAM);
-        ASSERT_TRUE(c.connectTo(timeWait));
-        const int a = ::accept(waitListener.fd(), nullptr, nullptr);
-        ASSERT_GE(a, 0);
-        ::close(a);  // the server closes first and keeps TIME_WAIT
+        LoopbackSocket c(SOCK_STREAM, AF_INET);
+        ASSERT_TRUE(c.connect(timeWait));
+        LoopbackSocket a = waitListener.accept();
+        ASSERT_TRUE(a.valid());
+        a.close();  // the server closes first and keeps TIME_WAIT
         QThread::msleep(20);
     }
     waitListener.close();
     QThread::msleep(50);
 
-    const quint16 unused = test::unusedPort();
+    const quint16 unused = test::freeLoopbackPort();
 
     const struct {
         const char* what;
@@ -316,13 +254,13 @@ TEST(NativePortProbe, AgreesWithLsofOnHeldAndFreePorts) {
 TEST(NativePortProbe, FirstFreePortSkipsHeldPorts) {
     // Hold two ports in a row and look for the first free one from there.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        OwnSocket a(AF_INET, SOCK_STREAM);
-        const quint16 first = a.bindLoopback();
-        OwnSocket b(AF_INET6, SOCK_DGRAM);
-        if (first == 0 || first > 65533 || b.bindLoopback(first + 1) == 0) {
+        LoopbackSocket a(SOCK_STREAM, AF_INET);
+        const quint16 first = a.bind();
+        LoopbackSocket b(SOCK_DGRAM, AF_INET6);
+        if (first == 0 || first > 65533 || b.bind(first + 1) == 0) {
             continue;
         }
-        ASSERT_EQ(::listen(a.fd(), 4), 0);
+        ASSERT_TRUE(a.listen());
         if (!lsofSaysFree(first + 2)) {
             continue;
         }
@@ -335,9 +273,9 @@ TEST(NativePortProbe, FirstFreePortSkipsHeldPorts) {
 
 TEST(NativeFallback, ProcNetTablesGiveTheSameListeners) {
     for (const int family : {AF_INET, AF_INET6}) {
-        OwnSocket listener(family, SOCK_STREAM);
-        const quint16 port = listener.bindLoopback();
-        ASSERT_EQ(::listen(listener.fd(), 4), 0);
+        LoopbackSocket listener(SOCK_STREAM, family);
+        const quint16 port = listener.bind();
+        ASSERT_TRUE(listener.listen());
 
         const auto fromKernel = SockDiag::dump(family, IPPROTO_TCP, 1u << TCP_LISTEN);
         ASSERT_TRUE(fromKernel.has_value()) << "sock_diag refused";
@@ -367,15 +305,15 @@ TEST(NativeFallback, ProcNetTablesGiveTheSameListeners) {
 }
 
 TEST(NativeSockDiag, KernelAppliesThePortFilter) {
-    OwnSocket a(AF_INET, SOCK_STREAM);
-    const quint16 port = a.bindLoopback();
-    ASSERT_EQ(::listen(a.fd(), 4), 0);
-    OwnSocket b(AF_INET, SOCK_STREAM);
-    ASSERT_NE(b.bindLoopback(), 0);
-    ASSERT_EQ(::listen(b.fd(), 4), 0);
-    OwnSocket a6(AF_INET6, SOCK_STREAM);
-    ASSERT_EQ(a6.bindLoopback(port), port);
-    ASSERT_EQ(::listen(a6.fd(), 4), 0);
+    LoopbackSocket a(SOCK_STREAM, AF_INET);
+    const quint16 port = a.bind();
+    ASSERT_TRUE(a.listen());
+    LoopbackSocket b(SOCK_STREAM, AF_INET);
+    ASSERT_NE(b.bind(), 0);
+    ASSERT_TRUE(b.listen());
+    LoopbackSocket a6(SOCK_STREAM, AF_INET6);
+    ASSERT_EQ(a6.bind(port), port);
+    ASSERT_TRUE(a6.listen());
 
     auto inodes = [](const std::optional<QList<InetSocket>>& sockets) {
         QSet<quint32> set;

@@ -13,11 +13,11 @@ namespace varnholt::test {
 
 namespace {
 
-sockaddr_in address(quint32 host, qint64 port) {
+sockaddr_in loopback(qint64 port) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<quint16>(port));
-    addr.sin_addr.s_addr = htonl(host);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return addr;
 }
 
@@ -28,7 +28,7 @@ std::optional<HttpReply> getOnce(qint64 port, const QByteArray& target) {
     }
     timeval timeout{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    const sockaddr_in addr = address(INADDR_LOOPBACK, port);
+    const sockaddr_in addr = loopback(port);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         ::close(fd);
         return std::nullopt;
@@ -74,47 +74,9 @@ std::optional<HttpReply> httpGet(qint64 port, const QByteArray& target, int dead
     }
 }
 
-PortHolder::~PortHolder() {
-    for (int fd : m_fds) {
-        ::close(fd);
-    }
-}
-
-bool PortHolder::hold(qint64 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    const sockaddr_in addr = address(INADDR_ANY, port);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 4) != 0) {
-        ::close(fd);
-        return false;
-    }
-    m_fds.push_back(fd);
-    return true;
-}
-
-std::optional<qint64> freePortBlock(qint64 from, qint64 to, int count) {
-    const qint64 starts = to - from - count + 2;
-    if (starts <= 0) {
-        return std::nullopt;
-    }
-    // Test processes run side by side; starting at a spot of its own keeps
-    // each from reaching for the same block as its neighbours.
-    const qint64 offset = (static_cast<qint64>(::getpid()) * 7919) % starts;
-    for (qint64 i = 0; i < starts; ++i) {
-        const qint64 first = from + (offset + i) % starts;
-        PortHolder probe;
-        bool all = true;
-        for (int i = 0; i < count && all; ++i) {
-            all = probe.hold(first + i);
-        }
-        if (all) {
-            return first;
-        }
-    }
-    return std::nullopt;
+QByteArray httpBody(qint64 port, const QByteArray& target, int deadlineMs) {
+    const auto reply = httpGet(port, target, deadlineMs);
+    return reply ? reply->body : QByteArray();
 }
 
 }  // namespace varnholt::test
