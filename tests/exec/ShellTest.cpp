@@ -12,6 +12,8 @@
 #include <chrono>
 #include <future>
 
+#include "Files.h"
+#include "Processes.h"
 #include "exec/Shell.h"
 
 using namespace varnholt;
@@ -26,21 +28,8 @@ QString sh(const QString& script, const std::optional<QString>& cwd = std::nullo
     return shell(kSh, {"-c", script}, cwd);
 }
 
-bool isAlive(qint32 pid) {
-    return ::kill(pid, 0) == 0;
-}
-
-// Polls until the process is gone (reaped, not merely exited) or time is up.
-bool goneWithin(qint32 pid, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (!isAlive(pid)) {
-            return true;
-        }
-        QThread::msleep(20);
-    }
-    return !isAlive(pid);
-}
+using test::processAlive;
+using test::waitUntilGone;
 
 }  // namespace
 
@@ -82,10 +71,7 @@ TEST(Shell, UnstartableProgramsGiveTheFallbacks) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString notExecutable = dir.filePath("script.sh");
-    QFile file(notExecutable);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\necho hi\n");
-    file.close();
+    test::writeFile(notExecutable, "#!/bin/sh\necho hi\n");
 
     for (const QString& program :
          {dir.filePath("missing"), notExecutable, QString(), dir.path(), QStringLiteral("sh")}) {
@@ -151,7 +137,7 @@ TEST(Shell, ChildInheritsNoDescriptorsAboveStandardError) {
     const qint32 pid = shellBackground(kSh, {"-c", "ls /proc/$$/fd > '" + out + "'"});
     ::close(leakedAgain);
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(goneWithin(pid, 5s));
+    ASSERT_TRUE(waitUntilGone(pid, 5s));
     QFile file(out);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList backgroundFds =
@@ -165,7 +151,7 @@ TEST(Shell, TimeLimitKillsTheChildAndGivesEmptyText) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 
     // The child that closes its output but lingers is also bounded.
-    EXPECT_EQ(shell(kSh, {"-c", "exec >&-; sleep 30"}, std::nullopt, 300ms), "");
+    EXPECT_EQ(shell(kSh, {"-c", "exec >&-; exec sleep 30"}, std::nullopt, 300ms), "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
 }
 
@@ -177,7 +163,7 @@ TEST(Shell, TimeLimitLeavesFastCommandsAlone) {
 TEST(ShellBackground, ChildIsReapedWhenItEnds) {
     const qint32 pid = shellBackground(kSh, {"-c", "exit 0"});
     ASSERT_GT(pid, 0);
-    EXPECT_TRUE(goneWithin(pid, 3s));
+    EXPECT_TRUE(waitUntilGone(pid, 3s));
 }
 
 TEST(ShellBackground, ReturnsAtOnceAndRunsInItsOwnSession) {
@@ -185,11 +171,11 @@ TEST(ShellBackground, ReturnsAtOnceAndRunsInItsOwnSession) {
     const qint32 pid = shellBackground("/bin/sleep", {"30"});
     ASSERT_GT(pid, 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_TRUE(isAlive(pid));
+    EXPECT_TRUE(processAlive(pid));
     EXPECT_EQ(::getsid(pid), pid);
     EXPECT_NE(::getsid(pid), ::getsid(0));
     ::kill(pid, SIGTERM);
-    EXPECT_TRUE(goneWithin(pid, 3s));
+    EXPECT_TRUE(waitUntilGone(pid, 3s));
 }
 
 TEST(ShellBackground, OutputGoesNowhere) {
@@ -199,7 +185,7 @@ TEST(ShellBackground, OutputGoesNowhere) {
                                   "import sys\nfor _ in range(64): print('x' * 65536)\n"
                                   "sys.stderr.write('y' * (1 << 20))"});
     ASSERT_GT(pid, 0);
-    EXPECT_TRUE(goneWithin(pid, 10s));
+    EXPECT_TRUE(waitUntilGone(pid, 10s));
 }
 
 TEST(ShellBackground, ReaperNeverStealsAConcurrentShellResult) {
@@ -214,7 +200,7 @@ TEST(ShellBackground, ReaperNeverStealsAConcurrentShellResult) {
         EXPECT_EQ(result.get(), "done\n");
         for (qint32 pid : pids) {
             ASSERT_GT(pid, 0);
-            EXPECT_TRUE(goneWithin(pid, 3s));
+            EXPECT_TRUE(waitUntilGone(pid, 3s));
         }
     }
 }

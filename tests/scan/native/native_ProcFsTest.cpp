@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <unistd.h>
 
+#include "Files.h"
 #include "scan/native/NativeLinuxSource.h"
 #include "scan/native/ProcFs.h"
 
@@ -27,17 +27,10 @@ public:
         ASSERT_EQ(::symlink(target.toUtf8().constData(), link.toUtf8().constData()), 0);
     }
     void file(int pid, const QString& name, const QByteArray& content) {
-        const QString folder = QStringLiteral("%1/%2").arg(m_dir.path()).arg(pid);
-        QDir().mkpath(folder);
-        QFile f(folder + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
+        test::writeFile(QStringLiteral("%1/%2/%3").arg(m_dir.path()).arg(pid).arg(name), content);
     }
     void netTable(const QString& name, const QByteArray& content) {
-        QDir().mkpath(m_dir.path() + "/net");
-        QFile f(m_dir.path() + "/net/" + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
+        test::writeFile(m_dir.path() + "/net/" + name, content);
     }
     void cwd(int pid, const QString& target) {
         const QString folder = QStringLiteral("%1/%2").arg(m_dir.path()).arg(pid);
