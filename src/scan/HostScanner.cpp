@@ -62,8 +62,14 @@ QList<HostedPort> scan(ProcessSource& source) {
     QHash<qint32, QString> fullCommands;
     QHash<qint32, QString> names;
 
-    for (const ListeningSocket& socket : source.listeningSockets()) {
-        if (!containsAny(socket.command.toLower(), whitelist)) {
+    // The whitelist test goes to the source as well, so a source that can
+    // tell names apart early need not look further into processes this loop
+    // would drop anyway; the loop still applies it to whatever comes back.
+    const CommandFilter mayOwnServer = [](const QString& command) {
+        return containsAny(command.toLower(), whitelist);
+    };
+    for (const ListeningSocket& socket : source.listeningSockets(mayOwnServer)) {
+        if (!mayOwnServer(socket.command)) {
             continue;
         }
         const qsizetype colon = socket.name.lastIndexOf(QLatin1Char(':'));

@@ -3,9 +3,15 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 #include "ListeningSocket.h"
 
 namespace varnholt {
+
+// Whether a process with this short command name could own a server worth
+// listing. An empty filter lets every process through.
+using CommandFilter = std::function<bool(const QString& command)>;
 
 // Where the scan gets its facts about processes. The scan's rules never ask
 // how: the command-line tools and the native Linux readers both fit here.
@@ -15,6 +21,15 @@ public:
 
     // Every listening TCP socket (IPv4 and IPv6), in listing order.
     virtual QList<ListeningSocket> listeningSockets() = 0;
+
+    // The same listing, where the source may leave out the sockets of any
+    // process whose command fails mayOwnServer when that spares it work. It
+    // is a hint, not a rule: a source may ignore it (lsof lists everything in
+    // one launch anyway), so the caller still applies its own rules.
+    virtual QList<ListeningSocket> listeningSockets(const CommandFilter& mayOwnServer) {
+        (void)mayOwnServer;
+        return listeningSockets();
+    }
 
     // The full command line as `ps -o command=` prints it (with its line end),
     // or the empty text when the process cannot be read.

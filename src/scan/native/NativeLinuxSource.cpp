@@ -48,6 +48,10 @@ NativeLinuxSource::NativeLinuxSource(std::string procRoot, bool useSockDiag)
     : m_procRoot(std::move(procRoot)), m_useSockDiag(useSockDiag) {}
 
 QList<ListeningSocket> NativeLinuxSource::listeningSockets() {
+    return listeningSockets(CommandFilter());
+}
+
+QList<ListeningSocket> NativeLinuxSource::listeningSockets(const CommandFilter& mayOwnServer) {
     m_fullCommands.clear();
     m_workingDirectories.clear();
 
@@ -62,18 +66,10 @@ QList<ListeningSocket> NativeLinuxSource::listeningSockets() {
     }
 
     QList<ListeningSocket> result;
-    qint32 lastPid = 0;
-    std::optional<QString> lastCommand;
-    for (const ProcFs::SocketHolder& holder : ProcFs::holdersOf(inodes, m_procRoot)) {
-        if (holder.pid != lastPid) {
-            lastPid = holder.pid;
-            lastCommand = ProcFs::commandName(holder.pid, m_procRoot);
-        }
-        if (!lastCommand) {
-            continue;  // ended between the walk and the name
-        }
-        const InetSocket& socket = sockets[byInode.at(holder.inode)];
-        result.append({holder.pid, *lastCommand, SocketName::local(socket)});
+    for (const ProcFs::NamedHolder& owner :
+         ProcFs::namedHoldersOf(inodes, m_procRoot, mayOwnServer)) {
+        const InetSocket& socket = sockets[byInode.at(owner.holder.inode)];
+        result.append({owner.holder.pid, owner.command, SocketName::local(socket)});
     }
     return result;
 }

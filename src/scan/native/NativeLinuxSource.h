@@ -21,6 +21,10 @@ public:
     // pid and then descriptor. A socket whose holder cannot be read is left
     // out rather than reported without a process.
     QList<ListeningSocket> listeningSockets() override;
+    // The same, walking the descriptors only of processes whose short command
+    // name passes mayOwnServer; each process's name is read first, which is
+    // far cheaper than its descriptors.
+    QList<ListeningSocket> listeningSockets(const CommandFilter& mayOwnServer) override;
     QString fullCommand(qint32 pid) override;
     QString workingDirectory(qint32 pid) override;
 

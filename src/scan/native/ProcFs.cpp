@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 namespace varnholt::ProcFs {
@@ -70,6 +72,79 @@ std::optional<quint32> socketInode(std::string_view link) {
     return inode;
 }
 
+namespace {
+
+// Appends the descriptors of root/[pid]/fd that refer to one of the inodes;
+// nothing when the folder cannot be read (another user's process, or one
+// that just ended).
+void appendHolders(int rootFd, qint32 pid, const std::unordered_set<quint32>& inodes,
+                   QList<SocketHolder>& into) {
+    char fdPath[32];
+    std::snprintf(fdPath, sizeof(fdPath), "%d/fd", pid);
+    const int fdDir = ::openat(rootFd, fdPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fdDir < 0) {
+        return;
+    }
+    DIR* descriptors = ::fdopendir(fdDir);
+    if (!descriptors) {
+        ::close(fdDir);
+        return;
+    }
+    char link[64];
+    while (const dirent* entry = ::readdir(descriptors)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
+            continue;
+        }
+        const ssize_t length = ::readlinkat(fdDir, entry->d_name, link, sizeof(link));
+        if (length <= 0 || length >= ssize_t(sizeof(link))) {
+            continue;
+        }
+        const auto inode = socketInode(std::string_view(link, std::size_t(length)));
+        if (!inode || !inodes.contains(*inode)) {
+            continue;
+        }
+        int fd = 0;
+        std::from_chars(entry->d_name, entry->d_name + std::strlen(entry->d_name), fd);
+        into.append({pid, fd, *inode});
+    }
+    ::closedir(descriptors);
+}
+
+// commandName for a listing: opened relative to the /proc folder already
+// open, and read in one call where commandName's loop needs two.
+std::optional<QString> commandNameAt(int rootFd, qint32 pid, const std::string& root) {
+    char path[32];
+    std::snprintf(path, sizeof(path), "%d/comm", pid);
+    const int fd = ::openat(rootFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    // The kernel keeps 15 bytes of a name and hands it over in one read; a
+    // read that leaves the buffer part empty has therefore seen it all.
+    char name[64];
+    ssize_t length;
+    do {
+        length = ::read(fd, name, sizeof(name));
+    } while (length < 0 && errno == EINTR);
+    ::close(fd);
+    if (length < 0) {
+        return std::nullopt;
+    }
+    if (length == ssize_t(sizeof(name))) {
+        return commandName(pid, root);  // not the kernel's: read it whole
+    }
+    if (length > 0 && name[length - 1] == '\n') {
+        --length;
+    }
+    return QString::fromUtf8(name, length);
+}
+
+bool byPidThenFd(const SocketHolder& a, const SocketHolder& b) {
+    return a.pid != b.pid ? a.pid < b.pid : a.fd < b.fd;
+}
+
+}  // namespace
+
 QList<SocketHolder> holdersOf(const std::unordered_set<quint32>& inodes, const std::string& root) {
     QList<SocketHolder> holders;
     if (inodes.empty()) {
@@ -79,47 +154,62 @@ QList<SocketHolder> holdersOf(const std::unordered_set<quint32>& inodes, const s
     if (!processes) {
         return holders;
     }
+    while (const dirent* process = ::readdir(processes)) {
+        if (const auto pid = pidOf(process->d_name)) {
+            appendHolders(::dirfd(processes), *pid, inodes, holders);
+        }
+    }
+    ::closedir(processes);
+    std::sort(holders.begin(), holders.end(), byPidThenFd);
+    return holders;
+}
+
+QList<NamedHolder> namedHoldersOf(const std::unordered_set<quint32>& inodes,
+                                  const std::string& root,
+                                  const std::function<bool(const QString&)>& mayHold) {
+    QList<NamedHolder> named;
+    if (inodes.empty()) {
+        return named;
+    }
+    DIR* processes = ::opendir(root.c_str());
+    if (!processes) {
+        return named;
+    }
     const int rootFd = ::dirfd(processes);
-    char fdPath[32];
-    char link[64];
+    QList<SocketHolder> ofProcess;
     while (const dirent* process = ::readdir(processes)) {
         const auto pid = pidOf(process->d_name);
         if (!pid) {
             continue;
         }
-        std::snprintf(fdPath, sizeof(fdPath), "%d/fd", *pid);
-        const int fdDir = ::openat(rootFd, fdPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fdDir < 0) {
-            continue;  // another user's process, or one that just ended
+        std::optional<QString> command;
+        if (mayHold) {
+            command = commandNameAt(rootFd, *pid, root);
+            if (!command || !mayHold(*command)) {
+                continue;
+            }
         }
-        DIR* descriptors = ::fdopendir(fdDir);
-        if (!descriptors) {
-            ::close(fdDir);
+        ofProcess.clear();
+        appendHolders(rootFd, *pid, inodes, ofProcess);
+        if (ofProcess.isEmpty()) {
             continue;
         }
-        while (const dirent* entry = ::readdir(descriptors)) {
-            if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
-                continue;
+        if (!command) {
+            // Without a filter only holders need their name.
+            command = commandNameAt(rootFd, *pid, root);
+            if (!command) {
+                continue;  // ended between the walk and the name
             }
-            const ssize_t length = ::readlinkat(fdDir, entry->d_name, link, sizeof(link));
-            if (length <= 0 || length >= ssize_t(sizeof(link))) {
-                continue;
-            }
-            const auto inode = socketInode(std::string_view(link, std::size_t(length)));
-            if (!inode || !inodes.contains(*inode)) {
-                continue;
-            }
-            int fd = 0;
-            std::from_chars(entry->d_name, entry->d_name + std::strlen(entry->d_name), fd);
-            holders.append({*pid, fd, *inode});
         }
-        ::closedir(descriptors);
+        for (const SocketHolder& holder : ofProcess) {
+            named.append({holder, *command});
+        }
     }
     ::closedir(processes);
-    std::sort(holders.begin(), holders.end(), [](const SocketHolder& a, const SocketHolder& b) {
-        return a.pid != b.pid ? a.pid < b.pid : a.fd < b.fd;
+    std::sort(named.begin(), named.end(), [](const NamedHolder& a, const NamedHolder& b) {
+        return byPidThenFd(a.holder, b.holder);
     });
-    return holders;
+    return named;
 }
 
 std::optional<QString> commandName(qint32 pid, const std::string& root) {

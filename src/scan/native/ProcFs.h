@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,23 @@ struct SocketHolder {
 // whose descriptors cannot be read (another user's, or gone) are skipped.
 QList<SocketHolder> holdersOf(const std::unordered_set<quint32>& inodes,
                               const std::string& root = "/proc");
+
+// A holder with the short command name of its process.
+struct NamedHolder {
+    SocketHolder holder;
+    QString command;
+
+    bool operator==(const NamedHolder&) const = default;
+};
+
+// The walk of holdersOf for a listing: each holder comes with its process's
+// short command name, and a process whose name cannot be read is left out.
+// With mayHold set, a process's name is read first and its descriptors only
+// when mayHold accepts the name: reading every descriptor of every process is
+// most of what a listing costs, and most processes are of no interest.
+QList<NamedHolder> namedHoldersOf(const std::unordered_set<quint32>& inodes,
+                                  const std::string& root,
+                                  const std::function<bool(const QString&)>& mayHold);
 
 // The inode of a descriptor link "socket:[12345]"; nullopt for anything else.
 std::optional<quint32> socketInode(std::string_view link);
