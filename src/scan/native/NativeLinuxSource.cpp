@@ -30,9 +30,15 @@ QList<InetSocket> listenersFromProcNet(const std::string& procRoot, int family) 
     return listeners;
 }
 
-// Each family from sock_diag, or from its /proc/net table where the kernel
-// refuses (no inet_diag, a sandbox without netlink, IPv6 switched off).
+// Both families from one sock_diag exchange; else each family from
+// sock_diag, or from its /proc/net table where the kernel refuses (no
+// inet_diag, a sandbox without netlink, IPv6 switched off).
 QList<InetSocket> listeners(const std::string& procRoot, bool useSockDiag) {
+    if (useSockDiag) {
+        if (auto both = SockDiag::dumpTcpBothFamilies(1u << TCP_LISTEN)) {
+            return *both;
+        }
+    }
     QList<InetSocket> all;
     for (const int family : {AF_INET, AF_INET6}) {
         auto sockets =
