@@ -6,6 +6,9 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
+
+#include "Style.h"
 
 namespace varnholt {
 
@@ -61,6 +64,33 @@ Qt::Edges ActivatingPanel::edgesAt(const QPoint& pos) const {
 
 void ActivatingPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // The scale the painter really draws at: the screen's, or a render()
+    // target's own.
+    const qreal dpr = pixelExactScale(painter, size());
+    if (dpr == 0) {
+        paintBackground(painter);
+        return;
+    }
+    if (m_background.isNull() || m_backgroundSize != size() ||
+        !qFuzzyCompare(m_background.devicePixelRatio(), dpr)) {
+        QPixmap background(
+            QSize(int(std::lround(width() * dpr)), int(std::lround(height() * dpr))));
+        background.setDevicePixelRatio(dpr);
+        background.fill(Qt::transparent);
+        QPainter cache(&background);
+        paintBackground(cache);
+        cache.end();
+        m_background = background;
+        m_backgroundSize = size();
+    }
+    // The paint event's clip holds only the exposed region, so only that is
+    // copied; Source replaces whatever the backing store held there.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(QPointF(0, 0), m_background);
+}
+
+void ActivatingPanel::paintBackground(QPainter& painter) const {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(rect(), Qt::transparent);
@@ -85,10 +115,12 @@ void ActivatingPanel::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(body.adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius - 0.5,
                             kCornerRadius - 0.5);
+    painter.restore();
 }
 
 void ActivatingPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    m_background = QPixmap();
     if (m_contentView) {
         m_contentView->setGeometry(
             rect().adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin));

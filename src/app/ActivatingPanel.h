@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+
+class QPainter;
 
 namespace varnholt {
 
@@ -51,6 +54,12 @@ protected:
 
 private:
     void updateEdgeCursor(const QPoint& pos);
+    void paintBackground(QPainter& painter) const;
+
+    // The shadow and body at the current size; drawn again only when the
+    // size or the device scale changes, so a repaint of a few rows is a blit.
+    QPixmap m_background;
+    QSize m_backgroundSize;
 
     QWidget* m_contentView = nullptr;
     // Fallback when the platform cannot move or resize the window itself.

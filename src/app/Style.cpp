@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
+
+#include <cmath>
 
 namespace varnholt {
 
@@ -26,6 +29,17 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color) {
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
     return label;
+}
+
+qreal pixelExactScale(const QPainter& painter, const QSize& size) {
+    const QTransform device = painter.deviceTransform();
+    const qreal scale = device.m11();
+    const auto whole = [](qreal value) { return qFuzzyIsNull(value - std::round(value)); };
+    const bool exact = device.type() <= QTransform::TxScale && scale > 0 &&
+                       qFuzzyCompare(scale, device.m22()) && whole(device.dx()) &&
+                       whole(device.dy()) && whole(size.width() * scale) &&
+                       whole(size.height() * scale);
+    return exact ? scale : 0;
 }
 
 }  // namespace varnholt
