@@ -4,9 +4,11 @@
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPixmapCache>
 
 #include <cmath>
 
+#include "Style.h"
 #include "Symbols.h"
 
 namespace varnholt {
@@ -77,16 +79,61 @@ void ClosureButton::fire() {
 
 void ClosureButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    if (!isEnabled()) {
-        painter.setOpacity(0.35);
-    }
-    const qreal radius = m_isSmall ? 5 : 6;
+    const qreal opacity = isEnabled() ? 1.0 : 0.35;
     const QRectF bounds(rect());
     QColor fill = backgroundColor();
     if (isDown() && isEnabled()) {
         fill = QColor::fromRgbF(1, 1, 1, 0.32f);
     }
+    // The rounded frame is the costly part and looks the same on every button
+    // of a size and state, so it is drawn once into a shared pixmap; the title
+    // is still drawn in place, so text keeps the screen's own antialiasing.
+    const qreal scale = pixelExactScale(painter, size());
+    if (fill.alpha() == 0 && m_borderWidth <= 0) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setOpacity(opacity);
+    } else if (scale == 0) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setOpacity(opacity);
+        paintFrame(painter, bounds, fill);
+    } else {
+        const QString key = QStringLiteral("varnholt.button:%1x%2@%3:%4:%5:%6:%7")
+                                .arg(width())
+                                .arg(height())
+                                .arg(scale)
+                                .arg(fill.rgba(), 0, 16)
+                                .arg(m_borderWidth)
+                                .arg(m_isSmall)
+                                .arg(opacity);
+        QPixmap frame;
+        if (!QPixmapCache::find(key, &frame)) {
+            frame = QPixmap(
+                QSize(int(std::lround(width() * scale)), int(std::lround(height() * scale))));
+            frame.setDevicePixelRatio(scale);
+            frame.fill(Qt::transparent);
+            QPainter cache(&frame);
+            cache.setRenderHint(QPainter::Antialiasing, true);
+            cache.setOpacity(opacity);
+            paintFrame(cache, bounds, fill);
+            cache.end();
+            QPixmapCache::insert(key, frame);
+        }
+        painter.drawPixmap(QPointF(0, 0), frame);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setOpacity(opacity);
+    }
+    if (!m_glyph.isEmpty()) {
+        drawSymbol(painter, bounds, m_glyph, m_titleColor, m_titleFont.pixelSize(),
+                   m_titleFont.weight() >= QFont::DemiBold);
+        return;
+    }
+    painter.setPen(m_titleColor);
+    painter.setFont(m_titleFont);
+    painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, text());
+}
+
+void ClosureButton::paintFrame(QPainter& painter, const QRectF& bounds, const QColor& fill) const {
+    const qreal radius = m_isSmall ? 5 : 6;
     if (fill.alpha() > 0) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
@@ -101,14 +148,6 @@ void ClosureButton::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius - inset,
                                 radius - inset);
     }
-    if (!m_glyph.isEmpty()) {
-        drawSymbol(painter, bounds, m_glyph, m_titleColor, m_titleFont.pixelSize(),
-                   m_titleFont.weight() >= QFont::DemiBold);
-        return;
-    }
-    painter.setPen(m_titleColor);
-    painter.setFont(m_titleFont);
-    painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 
 void ClosureButton::enterEvent(QEnterEvent*) {

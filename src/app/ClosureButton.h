@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+class QPainter;
+
 namespace varnholt {
 
 // A flat outlined button that runs a stored handler and lights up under the
@@ -55,6 +57,7 @@ protected:
 
 private:
     void fire();
+    void paintFrame(QPainter& painter, const QRectF& bounds, const QColor& fill) const;
 
     Handler m_handler;
     bool m_isSmall;
