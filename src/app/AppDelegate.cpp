@@ -79,21 +79,23 @@ struct RowPlan {
 
 // Puts the rows for plans into the stack in order, keeping every existing row
 // whose data is unchanged. Rows that go are hidden and deleted later: one of
-// them may hold the button whose handler is running right now.
-void syncRows(FlippedStackView* stack, const QList<RowPlan>& plans, Qt::Alignment alignment) {
+// them may hold the button whose handler is running right now. True when the
+// stack changed; its layout is then left for layOutOnce().
+bool syncRows(FlippedStackView* stack, const QList<RowPlan>& plans, Qt::Alignment alignment) {
     const QList<QWidget*> current = stack->arrangedSubviews();
     bool unchanged = current.size() == plans.size();
     for (qsizetype i = 0; unchanged && i < plans.size(); ++i) {
         unchanged = current[i]->property(kRowKey).toString() == plans[i].key;
     }
     if (unchanged) {
-        return;
+        return false;
     }
     QMultiHash<QString, QWidget*> spare;
     for (QWidget* row : current) {
         spare.insert(row->property(kRowKey).toString(), row);
     }
     QList<QWidget*> next;
+    QList<QWidget*> built;
     next.reserve(plans.size());
     for (const RowPlan& plan : plans) {
         const auto found = spare.find(plan.key);
@@ -104,18 +106,53 @@ void syncRows(FlippedStackView* stack, const QList<RowPlan>& plans, Qt::Alignmen
             QWidget* row = plan.build();
             row->setProperty(kRowKey, plan.key);
             next.append(row);
+            built.append(row);
         }
     }
+    // A row shown into a laid-out view lays out that view and every view
+    // around it once more, so rows shown one by one cost a pass each over the
+    // whole panel. With the stack's layout off, all new rows show first and
+    // layOutOnce() lays the panel out after every stack is done.
     QVBoxLayout* layout = stack->stackLayout();
+    layout->setEnabled(false);
     while (QLayoutItem* item = layout->takeAt(0)) {
         delete item;
     }
     for (QWidget* row : next) {
         layout->addWidget(row, 0, alignment);
     }
+    for (QWidget* row : std::as_const(built)) {
+        // Only rows in a shown stack are still hidden here; the others show
+        // with their stack.
+        if (row->isHidden()) {
+            row->show();
+        }
+    }
     for (QWidget* row : std::as_const(spare)) {
         row->hide();
         row->deleteLater();
+    }
+    layout->setEnabled(true);
+    return true;
+}
+
+// What showing each new row would have done, once for all of them: lays out
+// the changed stacks, then the views that hold them, level by level, so the
+// shared document view is laid out a single time.
+void layOutOnce(QList<QWidget*> level) {
+    while (!level.isEmpty()) {
+        QList<QWidget*> parents;
+        for (QWidget* view : std::as_const(level)) {
+            if (!view->isVisible() || !view->layout()) {
+                continue;
+            }
+            view->layout()->activate();
+            QWidget* parent = view->isWindow() ? nullptr : view->parentWidget();
+            if (parent && !parents.contains(parent)) {
+                parents.append(parent);
+            }
+        }
+        level = parents;
     }
 }
 
@@ -573,7 +610,10 @@ void AppDelegate::apply(const PanelData& data) {
         plans.append({hostedRowKey(server, data.address),
                       [server, address = data.address] { return makeHostedRow(server, address); }});
     }
-    syncRows(m_hostedStack, plans, {});
+    QList<QWidget*> changed;
+    if (syncRows(m_hostedStack, plans, {})) {
+        changed.append(m_hostedStack);
+    }
 
     // Quick-host packages.
     m_quickListRow->setHidden(data.quickCollapsed);
@@ -582,7 +622,9 @@ void AppDelegate::apply(const PanelData& data) {
         plans.append({quickHostRowKey(package, m_registry.info(package.path), m_hostMjsPath),
                       [this, package] { return makeQuickHostRow(package, m_hostMjsPath, this); }});
     }
-    syncRows(m_quickStack, plans, {});
+    if (syncRows(m_quickStack, plans, {})) {
+        changed.append(m_quickStack);
+    }
 
     // Recent events keep their natural width.
     m_recentListRow->setHidden(data.recentCollapsed);
@@ -592,7 +634,9 @@ void AppDelegate::apply(const PanelData& data) {
         plans.append({recentRowKey(event, m_hostMjsPath),
                       [this, event] { return makeRecentRow(event, m_hostMjsPath, this); }});
     }
-    syncRows(m_recentStack, plans, Qt::AlignLeft);
+    if (syncRows(m_recentStack, plans, Qt::AlignLeft)) {
+        changed.append(m_recentStack);
+    }
     for (QWidget* row : m_recentStack->arrangedSubviews()) {
         updateRecentRowTime(row);
     }
@@ -605,7 +649,10 @@ void AppDelegate::apply(const PanelData& data) {
         plans.append({pausedRowKey(package, m_hostMjsPath),
                       [this, package] { return makePausedRow(package, m_hostMjsPath, this); }});
     }
-    syncRows(m_pausedStack, plans, {});
+    if (syncRows(m_pausedStack, plans, {})) {
+        changed.append(m_pausedStack);
+    }
+    layOutOnce(changed);
 }
 
 // ---------------------------------------------------------------------------
