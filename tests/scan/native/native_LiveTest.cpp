@@ -151,16 +151,18 @@ TEST_F(NativeLive, SharedListenSocketIsListedOncePerProcess) {
     // A parent and its forked child both hold the one listening socket, as
     // pre-forking servers do; lsof lists it under each process.
     const quint16 port = test::freeLoopbackPort();
-    // The child leaves as soon as its parent is stopped.
+    // The child leaves as soon as its parent is stopped. The parent listens
+    // only once the child exists, so a port that answers has both holders.
     auto forked = LoopbackServer::start({tools().python3, "-c",
                                          "import os,socket,sys,time\n"
                                          "s=socket.socket();s.bind(('127.0.0.1'," +
                                              QString::number(port) +
-                                             "));s.listen()\n"
+                                             "))\n"
                                              "parent=os.getpid()\n"
                                              "if os.fork()==0:\n"
                                              "    while os.getppid()==parent: time.sleep(0.1)\n"
                                              "    sys.exit(0)\n"
+                                             "s.listen()\n"
                                              "time.sleep(60)\n"},
                                         m_dir.path() + "/forked", "127.0.0.1", port);
     ASSERT_TRUE(forked);
