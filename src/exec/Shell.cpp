@@ -159,6 +159,12 @@ pid_t launch(const QString& executable, const QStringList& arguments,
 
     if (ownSession) {
         flags |= POSIX_SPAWN_SETSID;
+    } else {
+        // Its own process group, so that a probe that runs out of time is
+        // killed together with whatever it started (a login shell's children,
+        // say) instead of leaving them behind.
+        flags |= POSIX_SPAWN_SETPGROUP;
+        ok = ok && ::posix_spawnattr_setpgroup(setup.attr(), 0) == 0;
     }
     // Signals the app blocks or ignores are none of the child's business.
     sigset_t noSignals;
@@ -253,8 +259,9 @@ QString shell(const QString& executable, const QStringList& arguments,
     const bool complete = readAll(fds[0], deadline, &output);
     closeQuietly(fds[0]);
     if (!complete || !reapBefore(pid, deadline)) {
-        // Too slow or unreadable: what it printed so far is not trusted.
-        ::kill(pid, SIGKILL);
+        // Too slow or unreadable: what it printed so far is not trusted. The
+        // child is not reaped yet, so its group id cannot have been reused.
+        ::kill(-pid, SIGKILL);
         reap(pid);
         return {};
     }

@@ -155,6 +155,18 @@ TEST(Shell, TimeLimitKillsTheChildAndGivesEmptyText) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
 }
 
+TEST(Shell, TimeLimitAlsoEndsWhatTheChildStarted) {
+    const QString pidFile = QDir::homePath() + "/grandchild.pid";
+    EXPECT_EQ(shell(kSh, {"-c", "sleep 30 & echo $! > \"$0\"; wait", pidFile}, std::nullopt,
+                    300ms),
+              "");
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const qint32 grandchild = QString::fromUtf8(file.readAll()).trimmed().toInt();
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(waitUntilGone(grandchild, 3s));
+}
+
 TEST(Shell, TimeLimitLeavesFastCommandsAlone) {
     EXPECT_EQ(shell("/usr/bin/printf", {"fast"}, std::nullopt, 5s), "fast");
     EXPECT_EQ(probe("/usr/bin/printf", {"probe"}), "probe");
