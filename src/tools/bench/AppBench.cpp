@@ -378,11 +378,8 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
     QCoreApplication::setApplicationName("varnholt-bench");
 
     BenchListeners listeners;
-    QString error;
-    say(QStringLiteral("starting %1 listeners...").arg(options.listeners));
-    if (!listeners.start(options.listeners, error)) {
-        say("error: " + error);
-        return interruptedBy() != 0 ? 128 + interruptedBy() : 1;
+    if (!listeners.startAnnounced(options.listeners)) {
+        return failureExitCode();
     }
     makeState();
 

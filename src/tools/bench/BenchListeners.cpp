@@ -13,6 +13,7 @@
 
 #include <atomic>
 
+#include "Measure.h"
 #include "exec/Tools.h"
 
 namespace varnholt::bench {
@@ -122,6 +123,20 @@ BenchListeners::BenchListeners() : m_root(QDir::tempPath() + "/varnholt-bench-XX
 
 BenchListeners::~BenchListeners() {
     stopAll();
+}
+
+int failureExitCode() {
+    return interruptedBy() != 0 ? 128 + interruptedBy() : 1;
+}
+
+bool BenchListeners::startAnnounced(int count) {
+    say(QStringLiteral("starting %1 listeners...").arg(count));
+    QString error;
+    if (!start(count, error)) {
+        say("error: " + error);
+        return false;
+    }
+    return true;
 }
 
 bool BenchListeners::start(int count, QString& error) {

@@ -33,6 +33,8 @@ public:
     // Starts count servers and waits until each accepts on loopback. Returns
     // false (with the reason in error) when one does not come up.
     bool start(int count, QString& error);
+    // start() that tells the user what it does and why it failed.
+    bool startAnnounced(int count);
     void stopAll();
 
     const QList<std::shared_ptr<Listener>>& listeners() const { return m_listeners; }
@@ -50,6 +52,10 @@ void untrackChild(qint64 pid);
 
 // The signal (SIGINT, SIGTERM, SIGHUP) that asked the bench to stop, or 0.
 int interruptedBy();
+
+// The exit status of a run that could not go on: 128 + the signal when one
+// stopped it, else 1.
+int failureExitCode();
 
 // Whether something accepts a TCP connection on 127.0.0.1:port.
 bool acceptsOnLoopback(quint16 port);

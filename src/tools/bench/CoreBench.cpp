@@ -111,11 +111,8 @@ int runCore(const CoreOptions& options) {
     }
 
     BenchListeners listeners;
-    QString error;
-    say(QStringLiteral("starting %1 listeners...").arg(options.listeners));
-    if (!listeners.start(options.listeners, error)) {
-        say("error: " + error);
-        return interruptedBy() != 0 ? 128 + interruptedBy() : 1;
+    if (!listeners.startAnnounced(options.listeners)) {
+        return failureExitCode();
     }
     const QList<qint32> ownPids = listeners.pids();
     const QSet<qint32> own(ownPids.begin(), ownPids.end());
