@@ -1,0 +1,124 @@
+#include "AppDelegate.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLayout>
+
+#include "ElidedLabel.h"
+#include "FlippedStackView.h"
+#include "RowBuilders.h"
+#include "RowSync.h"
+#include "SectionHeader.h"
+#include "quickhost/QuickHostRegistry.h"
+#include "scan/HostScanner.h"
+#include "store/Store.h"
+
+// The refresh cycle: gathering what the panel shows and bringing each
+// section's rows up to date.
+
+namespace varnholt {
+
+void AppDelegate::timerFired() {
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        if (!m_refreshDeferred) {
+            m_refreshDeferred = true;
+            qApp->installEventFilter(this);
+        }
+        return;
+    }
+    refresh();
+}
+
+void AppDelegate::refresh() {
+    if (!m_window) {
+        return;
+    }
+    apply(m_dataSource ? m_dataSource() : gather());
+}
+
+PanelData AppDelegate::gather() {
+    PanelData data;
+    m_registry.pruneDead();
+    data.address = HostScanner::wifiIP();
+    data.ssid = HostScanner::ssid();
+    data.servers = HostScanner::scan();
+    data.hostedCollapsed = Store::collapsed(QStringLiteral("hosted"));
+    data.quickCollapsed = Store::collapsed(QStringLiteral("quick"));
+    data.quick = HostScanner::quickHostPackages();
+    data.recentCollapsed = Store::collapsed(QStringLiteral("recent"));
+    data.recent = Store::recent();
+    data.pausedCollapsed = Store::collapsed(QStringLiteral("paused"));
+    data.paused = HostScanner::pausedPackages();
+    return data;
+}
+
+void AppDelegate::apply(const PanelData& data) {
+    if (!m_window) {
+        return;
+    }
+    m_headerSubtitle->setText(networkLine(data.address, data.ssid));
+    const qsizetype serverCount = data.servers.size();
+    if (auto* layout = m_headerCompactView->layout()) {
+        for (int i = 0; i < layout->count(); ++i) {
+            if (auto* label = qobject_cast<ElidedLabel*>(layout->itemAt(i)->widget())) {
+                label->setText(compactSummary(data.address, serverCount));
+                break;
+            }
+        }
+    }
+
+    // Hosted servers.
+    m_hostedListRow->setHidden(data.hostedCollapsed);
+    m_hostedEmptyRow->setHidden(data.hostedCollapsed || serverCount > 0);
+    m_hostedHeader->setSuffix(countSuffix(serverCount));
+    QList<RowPlan> plans;
+    for (const HostedPort& server : data.servers) {
+        plans.append({hostedRowKey(server, data.address),
+                      [server, address = data.address] { return makeHostedRow(server, address); }});
+    }
+    QList<QWidget*> changed;
+    if (syncRows(m_hostedStack, plans, {})) {
+        changed.append(m_hostedStack);
+    }
+
+    // Quick-host packages.
+    m_quickListRow->setHidden(data.quickCollapsed);
+    plans.clear();
+    for (const QuickHostPackage& package : data.quick) {
+        plans.append({quickHostRowKey(package, m_registry.info(package.path), m_hostMjsPath),
+                      [this, package] { return makeQuickHostRow(package, m_hostMjsPath, this); }});
+    }
+    if (syncRows(m_quickStack, plans, {})) {
+        changed.append(m_quickStack);
+    }
+
+    // Recent events keep their natural width.
+    m_recentListRow->setHidden(data.recentCollapsed);
+    m_recentEmptyRow->setHidden(data.recentCollapsed || !data.recent.isEmpty());
+    plans.clear();
+    for (const Store::RecentEvent& event : data.recent) {
+        plans.append({recentRowKey(event, m_hostMjsPath),
+                      [this, event] { return makeRecentRow(event, m_hostMjsPath, this); }});
+    }
+    if (syncRows(m_recentStack, plans, Qt::AlignLeft)) {
+        changed.append(m_recentStack);
+    }
+    for (QWidget* row : m_recentStack->arrangedSubviews()) {
+        updateRecentRowTime(row);
+    }
+
+    // Paused packages.
+    m_pausedListRow->setHidden(data.pausedCollapsed);
+    m_pausedHeader->setSuffix(countSuffix(data.paused.size()));
+    plans.clear();
+    for (const QuickHostPackage& package : data.paused) {
+        plans.append({pausedRowKey(package, m_hostMjsPath),
+                      [this, package] { return makePausedRow(package, m_hostMjsPath, this); }});
+    }
+    if (syncRows(m_pausedStack, plans, {})) {
+        changed.append(m_pausedStack);
+    }
+    layOutOnce(changed);
+}
+
+}  // namespace varnholt
