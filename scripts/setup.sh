@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ make cmake pkg-config clang-format
-  qt6-base-dev qt6-qpa-plugins libqrencode-dev
+  qt6-base-dev qt6-qpa-plugins qt6-wayland libqrencode-dev libxcb1-dev
   libgtest-dev libgmock-dev
   lsof procps rsync python3 nodejs iproute2 iw
   xvfb xauth fonts-noto-color-emoji

@@ -1,13 +1,18 @@
 #include "ActivatingPanel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QWindow>
 
 #include <algorithm>
 #include <cmath>
 
+#include "FocusOrder.h"
+#include "PanelPlacement.h"
+#include "PanelPlatform.h"
 #include "Style.h"
 
 namespace varnholt {
@@ -15,39 +20,95 @@ namespace varnholt {
 namespace {
 // Presses this close to the body's edge, inside it, still resize.
 constexpr int kInnerGrip = 3;
+// With no margin around the body, the whole grip lies inside it.
+constexpr int kBareGrip = 6;
+
+Qt::WindowFlags flagsFor(bool tool) {
+    return tool ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                : Qt::Window | Qt::FramelessWindowHint;
+}
+
 }  // namespace
 
 QRect ActivatingPanel::frameFor(const QRect& available) {
-    return {available.x() + available.width() - kWidth - kScreenInset, available.y() + kScreenInset,
-            kWidth, kHeight};
+    return PanelPlacement::topRightOf(available, QSize(kWidth, kHeight));
 }
 
-ActivatingPanel::ActivatingPanel(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+ActivatingPanel::ActivatingPanel(QWidget* parent) : QWidget(parent, flagsFor(true)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setWindowTitle(QStringLiteral("Varnholt Control"));
-    setMinimumSize(220 + 2 * kShadowMargin, 40 + 2 * kShadowMargin);
+    setPanelMinimumSize(QSize(220, 40));
 }
 
 void ActivatingPanel::setContentView(QWidget* view) {
     m_contentView = view;
     view->setParent(this);
-    view->setGeometry(
-        rect().adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin));
+    updateShape();
 }
 
 QRect ActivatingPanel::panelGeometry() const {
-    return geometry().adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
+    return geometry().adjusted(m_margin, m_margin, -m_margin, -m_margin);
 }
 
 void ActivatingPanel::setPanelGeometry(const QRect& frame) {
-    setGeometry(frame.adjusted(-kShadowMargin, -kShadowMargin, kShadowMargin, kShadowMargin));
+    setGeometry(frame.adjusted(-m_margin, -m_margin, m_margin, m_margin));
+}
+
+void ActivatingPanel::setComposited(bool composited) {
+    const int margin = composited ? kShadowMargin : 0;
+    if (margin == m_margin) {
+        return;
+    }
+    const QRect frame = panelGeometry();
+    m_margin = margin;
+    m_background = QPixmap();
+    setPanelMinimumSize(m_panelMinimum);
+    setPanelGeometry(frame);
+    updateShape();
+    update();
+}
+
+bool ActivatingPanel::isToolWindow() const {
+    return (windowFlags() & Qt::WindowType_Mask) == Qt::Tool;
+}
+
+void ActivatingPanel::setToolWindow(bool tool) {
+    if (tool == isToolWindow()) {
+        return;
+    }
+    const bool shown = isVisible() && !isMinimized();
+    const QRect frame = panelGeometry();
+    setWindowFlags(flagsFor(tool));  // hides the window
+    setPanelGeometry(frame);
+    if (shown) {
+        show();
+    }
+}
+
+void ActivatingPanel::setPanelMinimumSize(const QSize& size) {
+    m_panelMinimum = size;
+    setMinimumSize(size + QSize(2 * m_margin, 2 * m_margin));
+}
+
+// The body fills the window inside the margin; without a margin nothing may
+// show outside the rounded corners, since there is no compositor to blend
+// them away.
+void ActivatingPanel::updateShape() {
+    const QRect body = rect().adjusted(m_margin, m_margin, -m_margin, -m_margin);
+    if (m_contentView) {
+        m_contentView->setGeometry(body);
+    }
+    if (m_margin > 0) {
+        clearMask();
+    } else {
+        setMask(roundedRegion(rect(), kCornerRadius));
+    }
 }
 
 Qt::Edges ActivatingPanel::edgesAt(const QPoint& pos) const {
-    const int grip = kShadowMargin + kInnerGrip;
+    const int grip = m_margin > 0 ? m_margin + kInnerGrip : kBareGrip;
     Qt::Edges edges;
     if (pos.x() < grip) {
         edges |= Qt::LeftEdge;
@@ -96,18 +157,23 @@ void ActivatingPanel::paintBackground(QPainter& painter) const {
     painter.fillRect(rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
-    const QRectF body =
-        QRectF(rect()).adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
+    const QRectF body = QRectF(rect()).adjusted(m_margin, m_margin, -m_margin, -m_margin);
     // A soft shadow: rings that fade outwards, a little heavier below.
     painter.setPen(Qt::NoPen);
-    for (int i = kShadowMargin; i >= 1; --i) {
-        const qreal t = 1.0 - static_cast<qreal>(i) / (kShadowMargin + 1);
+    for (int i = m_margin; i >= 1; --i) {
+        const qreal t = 1.0 - static_cast<qreal>(i) / (m_margin + 1);
         painter.setBrush(QColor::fromRgbF(0, 0, 0, static_cast<float>(0.045 * t * t)));
         const QRectF ring = body.adjusted(-i, -i * 0.6, i, i * 1.0).translated(0, 1.5);
         painter.drawRoundedRect(ring, kCornerRadius + i, kCornerRadius + i);
     }
     painter.setBrush(QColor::fromRgbF(0.16f, 0.16f, 0.16f, 1.0f));
-    painter.drawRoundedRect(body, kCornerRadius, kCornerRadius);
+    if (m_margin > 0) {
+        painter.drawRoundedRect(body, kCornerRadius, kCornerRadius);
+    } else {
+        // The mask rounds the corners; a full body leaves no half-covered
+        // pixels there to show black.
+        painter.drawRect(body);
+    }
     // A hairline keeps the dark body apart from dark windows behind it.
     QPen edge(QColor::fromRgbF(1, 1, 1, 0.10f));
     edge.setWidthF(1.0);
@@ -121,11 +187,50 @@ void ActivatingPanel::paintBackground(QPainter& painter) const {
 void ActivatingPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_background = QPixmap();
-    if (m_contentView) {
-        m_contentView->setGeometry(
-            rect().adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin));
-    }
+    updateShape();
     emit panelResized(panelSize());
+}
+
+void ActivatingPanel::showEvent(QShowEvent* event) {
+    // Qt sends this before it maps the window, so what is set here holds from
+    // the first frame the window manager sees.
+    if (!event->spontaneous()) {
+        emit aboutToShow();
+        PanelPlatform::showOnAllWorkspaces(this);
+    }
+    QWidget::showEvent(event);
+}
+
+void ActivatingPanel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        emit escapePressed();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// Rows come and go with every refresh, so Qt's creation-order focus chain
+// would wander; Tab follows what the panel shows, top to bottom, left to
+// right, wrapping at both ends.
+bool ActivatingPanel::focusNextPrevChild(bool next) {
+    const QList<QWidget*> order = focusOrder(this);
+    if (order.isEmpty()) {
+        return QWidget::focusNextPrevChild(next);
+    }
+    const qsizetype count = order.size();
+    const qsizetype current = order.indexOf(focusWidget());
+    const qsizetype target =
+        current < 0 ? (next ? 0 : count - 1) : (current + (next ? 1 : count - 1)) % count;
+    QWidget* widget = order[target];
+    widget->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    for (QWidget* up = widget->parentWidget(); up && up != this; up = up->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(up)) {
+            area->ensureWidgetVisible(widget, 0, 8);
+            break;
+        }
+    }
+    return true;
 }
 
 void ActivatingPanel::mousePressEvent(QMouseEvent* event) {

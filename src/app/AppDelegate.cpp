@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QEvent>
 #include <QMenu>
@@ -11,9 +12,11 @@
 
 #include "ActivatingPanel.h"
 #include "AppIcon.h"
+#include "AppMenu.h"
 #include "ClosureButton.h"
 #include "ElidedLabel.h"
 #include "ItemChooser.h"
+#include "PanelPlatform.h"
 #include "PlatformMenu.h"
 #include "SharePopup.h"
 #include "SingleInstance.h"
@@ -45,7 +48,11 @@ QString abbreviatedHome(const QString& path) {
 }  // namespace
 
 AppDelegate::AppDelegate(QuickHostRegistry& registry, QObject* parent)
-    : QObject(parent), m_registry(registry), m_hostMjsPath(varnholt::hostMjsPath()) {
+    : QObject(parent),
+      m_registry(registry),
+      m_trayProbe(&QSystemTrayIcon::isSystemTrayAvailable),
+      m_compositorProbe(&PanelPlatform::compositorRunning),
+      m_hostMjsPath(varnholt::hostMjsPath()) {
     m_alert = [this](const QString& message, const QString& informative) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnholt Control"), message,
                         QMessageBox::Ok, m_window);
@@ -70,8 +77,8 @@ bool AppDelegate::launch() {
 
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setWindowIcon(makeAppIcon());
-    buildStatusItem();
     buildWindow();
+    checkTray();  // before the first show: it picks the kind of window
     buildMainMenu();
     if (m_window) {
         refresh();
@@ -96,17 +103,10 @@ void AppDelegate::buildMainMenu() {
 }
 
 void AppDelegate::buildStatusItem() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return;  // the panel alone still works
-    }
     m_statusItem = new QSystemTrayIcon(makeAppIcon(), this);
     m_statusItem->setToolTip(QStringLiteral("Varnholt"));
     m_statusMenu = std::make_unique<QMenu>();
-    m_statusMenu->addAction(QStringLiteral("Show/Hide Panel"), this, &AppDelegate::toggleWindow);
-    m_statusMenu->addSeparator();
-    QAction* quitAction =
-        m_statusMenu->addAction(QStringLiteral("Quit Varnholt"), this, &AppDelegate::quit);
-    quitAction->setShortcut(QKeySequence::Quit);
+    fillAppMenu(m_statusMenu.get(), this, true);
     m_statusItem->setContextMenu(m_statusMenu.get());
     connect(m_statusItem, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -121,7 +121,7 @@ void AppDelegate::toggleWindow() {
     if (!m_window) {
         return;
     }
-    if (m_window->isVisible()) {
+    if (m_window->isVisible() && !m_window->isMinimized()) {
         m_window->hide();
         return;
     }
@@ -132,6 +132,7 @@ void AppDelegate::showPanel() {
     if (!m_window) {
         return;
     }
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -142,6 +143,12 @@ void AppDelegate::quit() {
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_contentView && event->type() == QEvent::ContextMenu) {
+        const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        if (showTitleMenu(menuEvent->pos(), menuEvent->globalPos())) {
+            return true;
+        }
+    }
     if (watched == m_contentView &&
         (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest ||
          event->type() == QEvent::Show)) {
@@ -168,13 +175,32 @@ void AppDelegate::sharePressed() {
         m_sharePopup->close();
     }
     m_sharePopup = new SharePopup(HostScanner::wifiIP(), m_shareButton);
+    m_sharePopup->setComposited(!m_compositorProbe || m_compositorProbe());
     m_sharePopup->showUnder(m_shareButton);
 }
 
 // ---------------------------------------------------------------------------
 // Host picking
 
+bool AppDelegate::raiseChooser(bool allowFiles) {
+    if (!m_chooser || !m_chooser->isVisible()) {
+        return false;
+    }
+    if (m_chooser->allowsFiles() != allowFiles) {
+        m_chooser->close();  // the other chooser gives way to this one
+        return false;
+    }
+    m_chooser->raise();
+    m_chooser->activateWindow();
+    return true;
+}
+
 void AppDelegate::openPressed() {
+    // The chooser leaves the panel usable; a second "Open…" brings the open
+    // chooser forward rather than stacking another.
+    if (raiseChooser(true)) {
+        return;
+    }
     auto* chooser = new ItemChooser(true, QStringLiteral("Host"), m_window);
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     chooser->setWindowTitle(QStringLiteral("Host a File or Folder"));
@@ -184,7 +210,7 @@ void AppDelegate::openPressed() {
     connect(chooser, &ItemChooser::itemChosen, this, &AppDelegate::hostPicked,
             Qt::QueuedConnection);
     m_chooser = chooser;
-    chooser->open();
+    chooser->show();
 }
 
 void AppDelegate::hostPicked(const QString& path) {
@@ -209,6 +235,9 @@ void AppDelegate::hostPicked(const QString& path) {
 }
 
 void AppDelegate::changeDefaultFolderPressed() {
+    if (raiseChooser(false)) {
+        return;
+    }
     auto* chooser = new ItemChooser(false, QStringLiteral("Set Default"), m_window);
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     chooser->setWindowTitle(
@@ -221,7 +250,7 @@ void AppDelegate::changeDefaultFolderPressed() {
         updateDefaultFolderLabel();
     });
     m_chooser = chooser;
-    chooser->open();
+    chooser->show();
 }
 
 void AppDelegate::updateDefaultFolderLabel() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include <QMenu>
 #include <QPropertyAnimation>
 
 #include "ActivatingPanel.h"
@@ -15,7 +16,7 @@
 #include "SharePopup.h"
 
 class QLabel;
-class QMenu;
+
 class QScrollArea;
 class QSystemTrayIcon;
 class QTimer;
@@ -40,6 +41,9 @@ public:
     using AlertHook = std::function<void(const QString& message, const QString& informative)>;
     // Where a refresh gets its data; gather() unless a test says otherwise.
     using DataSource = std::function<PanelData()>;
+    // Asks the desktop a yes-or-no question (is there a tray, a compositor);
+    // tests answer for desktops they cannot run.
+    using Probe = std::function<bool()>;
 
     static constexpr int kRefreshIntervalMs = 2000;
 
@@ -54,7 +58,24 @@ public:
     void buildWindow();
     void toggleWindow();
     void showPanel();
+    // ✕ and Escape: hides the panel beside a tray; without one there would
+    // be no way back, so it is minimised to the taskbar instead.
+    void closePanel();
     void quit();
+
+    // Looks for a tray (at launch and on every tick): makes the tray icon as
+    // soon as one appears, and makes the panel a tool window beside a tray or
+    // an ordinary window without one.
+    void checkTray();
+    bool hasTray() const { return m_hasTray; }
+    // The title area's right-click menu while there is no tray.
+    QMenu* titleMenu() const { return m_titleMenu; }
+    // The smallest panel that still shows its header and one row whole, in
+    // the current form (collapsed or expanded).
+    QSize minimumPanelSize();
+    // Moves the panel back to the top right of the primary screen when too
+    // little of it shows on any screen.
+    void keepPanelOnScreen();
 
     // Brings the panel up to date: apply(gather()).
     void refresh();
@@ -80,6 +101,8 @@ public:
     const QString& hostMjsPath() const { return m_hostMjsPath; }
     void setAlertHook(AlertHook hook) { m_alert = std::move(hook); }
     void setDataSource(DataSource source) { m_dataSource = std::move(source); }
+    void setTrayProbe(Probe probe) { m_trayProbe = std::move(probe); }
+    void setCompositorProbe(Probe probe) { m_compositorProbe = std::move(probe); }
 
     ActivatingPanel* window() const { return m_window; }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
@@ -131,11 +154,23 @@ private:
     void buildMainMenu();
     void layoutContent();
     void sharePressed();
+    void prepareShow();
+    void escapePressed();
+    void updateMinimumSize();
+    bool showTitleMenu(const QPoint& pos, const QPoint& globalPos);
+    void watchScreens();
+    // Brings an open chooser of this kind forward; false when there is none.
+    bool raiseChooser(bool allowFiles);
     void showAlert(const QString& message, const QString& informative);
 
     QuickHostRegistry& m_registry;
     AlertHook m_alert;
     DataSource m_dataSource;
+    Probe m_trayProbe;
+    Probe m_compositorProbe;
+    // Until launch has looked, the panel acts as it does beside a tray.
+    bool m_hasTray = true;
+    QPointer<QMenu> m_titleMenu;
 
     QPointer<ActivatingPanel> m_window;
     QSystemTrayIcon* m_statusItem = nullptr;

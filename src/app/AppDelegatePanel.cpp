@@ -35,6 +35,10 @@ QColor subtitleColor() {
     return QColor::fromRgbF(0.4f, 0.7f, 1.0f, 1.0f);
 }
 
+QString collapseButtonName(bool collapsed) {
+    return collapsed ? QStringLiteral("Expand panel") : QStringLiteral("Collapse panel");
+}
+
 QWidget* makeSeparator() {
     auto* line = new QWidget;
     line->setObjectName(QStringLiteral("separator"));
@@ -110,13 +114,15 @@ void AppDelegate::buildWindow() {
     m_collapseButton = new SymbolButton(
         collapsed ? QStringLiteral("chevron.down") : QStringLiteral("chevron.up"), Qt::white);
     m_collapseButton->setFixedSize(20, 20);
+    m_collapseButton->setAccessibleName(collapseButtonName(collapsed));
 
     m_closeButton = new ClosureButton(QStringLiteral("\u2715"), true, std::nullopt,
                                       [self = QPointer<AppDelegate>(this)] {
-                                          if (self && self->m_window) {
-                                              self->m_window->hide();
+                                          if (self) {
+                                              self->closePanel();
                                           }
                                       });
+    m_closeButton->setAccessibleName(QStringLiteral("Close panel"));
     m_closeButton->setBorderWidth(0);
     m_closeButton->setTitleStyle(grey(1.0, 0.6), systemFont(13));
     m_closeButton->setGlyph(QStringLiteral("xmark"));
@@ -170,6 +176,7 @@ void AppDelegate::buildWindow() {
     m_closeButton->setParent(m_contentView);
 
     m_scrollView = new QScrollArea(m_contentView);
+    m_scrollView->setFocusPolicy(Qt::NoFocus);  // Tab goes to the rows' buttons
     m_scrollView->setFrameShape(QFrame::NoFrame);
     m_scrollView->setWidgetResizable(true);
     m_scrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -269,9 +276,14 @@ void AppDelegate::buildWindow() {
     m_documentView->setAutoFillBackground(false);  // setWidget turned it on
     m_expandedHeight = ActivatingPanel::kHeight;
     connect(m_window, &ActivatingPanel::panelResized, this, &AppDelegate::windowDidResize);
+    connect(m_window, &ActivatingPanel::aboutToShow, this, &AppDelegate::prepareShow);
+    connect(m_window, &ActivatingPanel::escapePressed, this, &AppDelegate::escapePressed);
+    watchScreens();
     layoutContent();
     if (collapsed) {
         applyCollapseState(false);
+    } else {
+        updateMinimumSize();
     }
 }
 
@@ -324,6 +336,7 @@ void AppDelegate::applyCollapseState(bool animate) {
     m_scrollViewZeroHeight = collapsed;
     m_collapseButton->setSymbol(collapsed ? QStringLiteral("chevron.down")
                                           : QStringLiteral("chevron.up"));
+    m_collapseButton->setAccessibleName(collapseButtonName(collapsed));
     layoutContent();
 
     const int target = collapsed ? collapsedHeight() : m_expandedHeight;
@@ -333,15 +346,22 @@ void AppDelegate::applyCollapseState(bool animate) {
         m_collapseAnimation->stop();
         delete m_collapseAnimation;
     }
+    // The smaller of the two forms' minimums while the size moves between
+    // them, so the minimum never pushes the window; the form's own after.
+    const QSize minimum = minimumPanelSize();
+    m_window->setPanelMinimumSize({minimum.width(), std::min(minimum.height(), target)});
     if (animate) {
         m_collapseAnimation = new QPropertyAnimation(m_window, "panelGeometry", this);
         m_collapseAnimation->setDuration(kCollapseAnimationMs);
         m_collapseAnimation->setEasingCurve(QEasingCurve::OutCubic);
         m_collapseAnimation->setStartValue(frame);
         m_collapseAnimation->setEndValue(goal);
+        connect(m_collapseAnimation, &QAbstractAnimation::finished, this,
+                &AppDelegate::updateMinimumSize);
         m_collapseAnimation->start(QAbstractAnimation::DeleteWhenStopped);
     } else {
         m_window->setPanelGeometry(goal);
+        updateMinimumSize();
     }
     refresh();
 }

@@ -19,6 +19,7 @@
 namespace varnholt {
 
 void AppDelegate::timerFired() {
+    checkTray();
     if (QGuiApplication::mouseButtons() != Qt::NoButton) {
         if (!m_refreshDeferred) {
             m_refreshDeferred = true;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmapCache>
 
@@ -21,7 +22,9 @@ ClosureButton::ClosureButton(const QString& title, bool small, std::optional<qre
       m_fixedWidth(fixedWidth),
       m_titleFont(standardFont(small)) {
     setText(title);
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches every button; a click does not move the focus, so the
+    // ring shows only for those who steer with the keyboard.
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     if (m_fixedWidth) {
         setFixedWidth(static_cast<int>(std::lround(*m_fixedWidth)));
@@ -122,6 +125,9 @@ void ClosureButton::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setOpacity(opacity);
     }
+    if (hasFocus()) {
+        drawFocusRing(painter, bounds, m_isSmall ? 5 : 6);
+    }
     if (!m_glyph.isEmpty()) {
         drawSymbol(painter, bounds, m_glyph, m_titleColor, m_titleFont.pixelSize(),
                    m_titleFont.weight() >= QFont::DemiBold);
@@ -148,6 +154,17 @@ void ClosureButton::paintFrame(QPainter& painter, const QRectF& bounds, const QC
         painter.drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius - inset,
                                 radius - inset);
     }
+}
+
+void ClosureButton::keyPressEvent(QKeyEvent* event) {
+    // Space is the button's own; Enter fires too, as on a dialog's buttons.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !event->isAutoRepeat()) {
+        event->accept();
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void ClosureButton::enterEvent(QEnterEvent*) {

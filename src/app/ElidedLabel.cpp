@@ -9,6 +9,7 @@ namespace varnholt {
 ElidedLabel::ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent)
     : QWidget(parent), m_text(text), m_mode(mode) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setAccessibleName(text);
 }
 
 void ElidedLabel::setText(const QString& text) {
@@ -16,8 +17,20 @@ void ElidedLabel::setText(const QString& text) {
         return;
     }
     m_text = text;
+    setAccessibleName(text);  // a screen reader reads the whole text
     updateGeometry();
+    updateToolTip();
     update();
+}
+
+// Whatever the width hides can still be read by hovering.
+void ElidedLabel::updateToolTip() {
+    setToolTip(shownText() == m_text ? QString() : m_text);
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    updateToolTip();
 }
 
 void ElidedLabel::setColor(const QColor& color) {
@@ -48,6 +61,7 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
 void ElidedLabel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         updateGeometry();
+        updateToolTip();
     }
     QWidget::changeEvent(event);
 }

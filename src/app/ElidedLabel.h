@@ -27,8 +27,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void updateToolTip();
+
     QString m_text;
     Qt::TextElideMode m_mode;
     QColor m_color = Qt::white;

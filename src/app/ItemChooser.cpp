@@ -1,5 +1,6 @@
 #include "ItemChooser.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -17,6 +18,18 @@ ItemChooser::ItemChooser(bool allowFiles, const QString& confirmText, QWidget* p
     setOption(QFileDialog::ShowDirsOnly, !allowFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
     setLabelText(QFileDialog::Accept, confirmText);
+    // Directory mode would label the pick "Directory:" and list "Directories"
+    // although files can be picked too; say what the chooser really takes.
+    setLabelText(QFileDialog::FileName,
+                 allowFiles ? QStringLiteral("Name:") : QStringLiteral("Folder:"));
+    setLabelText(QFileDialog::FileType, QStringLiteral("Shows:"));
+    if (auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        types->clear();
+        types->addItem(allowFiles ? QStringLiteral("Files and folders")
+                                  : QStringLiteral("Folders"));
+    }
+    // Picking leaves the panel usable; show() it, never exec() or open().
+    setWindowModality(Qt::NonModal);
     if (allowFiles) {
         // Qt enables the confirm button for folders only in this mode; look
         // again once it has had its say.

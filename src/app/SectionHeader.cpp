@@ -12,6 +12,11 @@ namespace {
 QString chevronFor(bool expanded) {
     return expanded ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right");
 }
+
+QString spokenName(bool expanded, const QString& title) {
+    return (expanded ? QStringLiteral("Collapse section ") : QStringLiteral("Expand section ")) +
+           title;
+}
 }  // namespace
 
 QColor SectionHeader::green() {
@@ -23,6 +28,7 @@ SectionHeader::SectionHeader(const QString& text, bool expanded, QObject* parent
     : QObject(parent), m_baseText(text), m_expanded(expanded) {
     m_toggleBtn = new SymbolButton(chevronFor(expanded), green());
     m_toggleBtn->setFixedSize(18, 18);
+    m_toggleBtn->setAccessibleName(spokenName(expanded, text));
 
     m_label = new QLabel;
     m_label->setTextFormat(Qt::PlainText);
@@ -64,6 +70,7 @@ QString SectionHeader::text() const {
 void SectionHeader::fire() {
     m_expanded = !m_expanded;
     m_toggleBtn->setSymbol(chevronFor(m_expanded));
+    m_toggleBtn->setAccessibleName(spokenName(m_expanded, m_baseText));
     if (onToggle) {
         const auto callback = onToggle;
         callback(m_expanded);

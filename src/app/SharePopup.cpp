@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -18,6 +19,7 @@ namespace {
 constexpr int kQuietModules = 4;
 constexpr int kPadding = 16;
 constexpr int kCardTarget = 200;
+constexpr int kCornerRadius = 12;
 }  // namespace
 
 SharePopup::SharePopup(const QString& text, QWidget* parent)
@@ -66,12 +68,33 @@ void SharePopup::showUnder(QWidget* anchor) {
     show();
 }
 
+void SharePopup::setComposited(bool composited) {
+    m_composited = composited;
+    if (composited) {
+        clearMask();
+    } else {
+        setMask(roundedRegion(rect(), kCornerRadius));
+    }
+    update();
+}
+
+void SharePopup::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    if (!m_composited) {
+        setMask(roundedRegion(rect(), kCornerRadius));
+    }
+}
+
 void SharePopup::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
+    if (!m_composited) {
+        painter.fillRect(rect(), grey(0.16));  // the mask rounds it
+    }
     painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.12f), 1));
     painter.setBrush(grey(0.16));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
+                            kCornerRadius);
 
     const QRect card = codeRect();
     painter.setPen(Qt::NoPen);

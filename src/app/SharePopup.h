@@ -25,13 +25,20 @@ public:
     // Shows the popup under the anchor, right edges aligned, kept on screen.
     void showUnder(QWidget* anchor);
 
+    // Without a compositor the rounded corners are cut by a mask, since the
+    // translucent pixels around them would show black.
+    void setComposited(bool composited);
+    bool isComposited() const { return m_composited; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QString m_text;
     std::optional<QrCode> m_code;
     ClosureButton* m_copyButton = nullptr;
+    bool m_composited = true;
 };
 
 }  // namespace varnholt

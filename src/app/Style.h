@@ -6,6 +6,9 @@
 
 class QLabel;
 class QPainter;
+class QRect;
+class QRectF;
+class QRegion;
 class QSize;
 
 namespace varnholt {
@@ -20,5 +23,12 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color);
 // a picture made at that scale lands pixel for pixel (no rotation, whole-pixel
 // offset and size); 0 otherwise, where a cached picture would blur.
 qreal pixelExactScale(const QPainter& painter, const QSize& size);
+// The pixels of a rectangle with rounded corners, for windows that must cut
+// their corners themselves (no compositor to blend them away). A pixel
+// belongs to it when its centre lies inside the rounded outline.
+QRegion roundedRegion(const QRect& rect, int radius);
+// The keyboard focus ring of the panel's buttons: a thin outline in the
+// subtitle blue just inside the given bounds.
+void drawFocusRing(QPainter& painter, const QRectF& bounds, qreal radius);
 
 }  // namespace varnholt

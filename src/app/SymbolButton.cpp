@@ -1,7 +1,9 @@
 #include "SymbolButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
+#include "Style.h"
 #include "Symbols.h"
 
 namespace varnholt {
@@ -12,8 +14,9 @@ constexpr qreal kSymbolSize = 11;
 
 SymbolButton::SymbolButton(const QString& symbol, const QColor& tint, QWidget* parent)
     : QAbstractButton(parent), m_symbol(symbol), m_tint(tint) {
-    setFocusPolicy(Qt::NoFocus);
-    setAccessibleName(symbol);
+    // The owner names what the button does ("Collapse panel"); the symbol's
+    // own name would mean nothing read aloud.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void SymbolButton::setSymbol(const QString& symbol) {
@@ -21,8 +24,17 @@ void SymbolButton::setSymbol(const QString& symbol) {
         return;
     }
     m_symbol = symbol;
-    setAccessibleName(symbol);
     update();
+}
+
+void SymbolButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !event->isAutoRepeat()) {
+        event->accept();
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 QSize SymbolButton::sizeHint() const {
@@ -36,6 +48,9 @@ void SymbolButton::paintEvent(QPaintEvent*) {
         color.setAlphaF(color.alphaF() * 0.6);
     }
     drawSymbol(painter, QRectF(rect()), m_symbol, color, kSymbolSize, true);
+    if (hasFocus()) {
+        drawFocusRing(painter, QRectF(rect()), 5);
+    }
 }
 
 }  // namespace varnholt

@@ -1,0 +1,39 @@
+#include "QtPlatformChoice.h"
+
+#include <QtGlobal>
+
+#include <cstring>
+
+namespace varnholt {
+
+QByteArray preferredQtPlatform(const SessionFacts& facts) {
+    if (!facts.qpaPlatform.isEmpty() || facts.platformArgument) {
+        return {};
+    }
+    const bool wayland = facts.sessionType == "wayland" || !facts.waylandDisplay.isEmpty();
+    if (wayland && !facts.x11Display.isEmpty()) {
+        return QByteArrayLiteral("xcb");
+    }
+    return {};
+}
+
+void applyPreferredQtPlatform(int argc, char** argv) {
+    SessionFacts facts;
+    facts.sessionType = qgetenv("XDG_SESSION_TYPE");
+    facts.waylandDisplay = qgetenv("WAYLAND_DISPLAY");
+    facts.x11Display = qgetenv("DISPLAY");
+    facts.qpaPlatform = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "--platform") == 0 ||
+            std::strncmp(arg, "-platform=", 10) == 0 || std::strncmp(arg, "--platform=", 11) == 0) {
+            facts.platformArgument = true;
+        }
+    }
+    const QByteArray platform = preferredQtPlatform(facts);
+    if (!platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform);
+    }
+}
+
+}  // namespace varnholt
