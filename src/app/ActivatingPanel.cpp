@@ -197,6 +197,11 @@ void ActivatingPanel::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         emit aboutToShow();
         PanelPlatform::showOnAllWorkspaces(this);
+        // The panel keeps the focus itself until Tab moves it: activation
+        // would otherwise put it, ring and all, on the first button.
+        if (!focusWidget()) {
+            setFocus(Qt::OtherFocusReason);
+        }
     }
     QWidget::showEvent(event);
 }

@@ -171,6 +171,8 @@ private:
     // Until launch has looked, the panel acts as it does beside a tray.
     bool m_hasTray = true;
     QPointer<QMenu> m_titleMenu;
+    // The smallest a server row can be; measured once, fonts do not change.
+    QSize m_rowMinimum;
 
     QPointer<ActivatingPanel> m_window;
     QSystemTrayIcon* m_statusItem = nullptr;

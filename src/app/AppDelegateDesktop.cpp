@@ -141,11 +141,14 @@ QSize AppDelegate::minimumPanelSize() {
         16 + m_titleLabel->sizeHint().width() + 8 + 20 + 8 + m_closeButton->sizeHint().width() + 14;
     // The widest kind of row, a server on a five-digit port, with its name
     // cut down to "…": its buttons must never be cut.
-    QWidget* sample = makeHostedRow(
-        {1, QStringLiteral("python3"), 65535, QStringLiteral("NET"), QStringLiteral("x")},
-        QStringLiteral("255.255.255.255"));
-    const QSize row = sample->minimumSizeHint();
-    delete sample;
+    if (!m_rowMinimum.isValid()) {
+        QWidget* sample = makeHostedRow(
+            {1, QStringLiteral("python3"), 65535, QStringLiteral("NET"), QStringLiteral("x")},
+            QStringLiteral("255.255.255.255"));
+        m_rowMinimum = sample->minimumSizeHint();
+        delete sample;
+    }
+    const QSize row = m_rowMinimum;
     const QMargins inset = m_documentView->stackLayout()->contentsMargins();
     const int body = inset.left() + kIndent + row.width() + inset.right() +
                      m_scrollView->verticalScrollBar()->sizeHint().width();
@@ -163,7 +166,8 @@ QSize AppDelegate::minimumPanelSize() {
 }
 
 void AppDelegate::updateMinimumSize() {
-    if (m_window) {
+    // A running collapse or expand sets the minimum when it ends.
+    if (m_window && !m_collapseAnimation) {
         m_window->setPanelMinimumSize(minimumPanelSize());
     }
 }

@@ -349,15 +349,17 @@ void AppDelegate::applyCollapseState(bool animate) {
     // The smaller of the two forms' minimums while the size moves between
     // them, so the minimum never pushes the window; the form's own after.
     const QSize minimum = minimumPanelSize();
-    m_window->setPanelMinimumSize({minimum.width(), std::min(minimum.height(), target)});
+    m_window->setPanelMinimumSize({minimum.width(), std::min(minimum.height(), collapsedHeight())});
     if (animate) {
         m_collapseAnimation = new QPropertyAnimation(m_window, "panelGeometry", this);
         m_collapseAnimation->setDuration(kCollapseAnimationMs);
         m_collapseAnimation->setEasingCurve(QEasingCurve::OutCubic);
         m_collapseAnimation->setStartValue(frame);
         m_collapseAnimation->setEndValue(goal);
-        connect(m_collapseAnimation, &QAbstractAnimation::finished, this,
-                &AppDelegate::updateMinimumSize);
+        connect(m_collapseAnimation, &QAbstractAnimation::finished, this, [this] {
+            m_collapseAnimation = nullptr;  // it deletes itself next
+            updateMinimumSize();
+        });
         m_collapseAnimation->start(QAbstractAnimation::DeleteWhenStopped);
     } else {
         m_window->setPanelGeometry(goal);

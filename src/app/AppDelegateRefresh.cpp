@@ -120,6 +120,8 @@ void AppDelegate::apply(const PanelData& data) {
         changed.append(m_pausedStack);
     }
     layOutOnce(changed);
+    // The network line's height can change with its text.
+    updateMinimumSize();
 }
 
 }  // namespace varnholt

@@ -161,7 +161,7 @@ void ClosureButton::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         !event->isAutoRepeat()) {
         event->accept();
-        animateClick();
+        click();
         return;
     }
     QAbstractButton::keyPressEvent(event);

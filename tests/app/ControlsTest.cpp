@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QEnterEvent>
 #include <QFontMetricsF>
@@ -16,6 +17,7 @@
 #include "AppTestSupport.h"
 #include "TempHome.h"
 #include "app/ClosureButton.h"
+#include "app/ElidedLabel.h"
 #include "app/Indented.h"
 #include "app/ItemChooser.h"
 #include "app/QrCode.h"
@@ -181,6 +183,21 @@ TEST(IndentedTest, PutsTheViewBehindATwentyTwoPixelInsetWithoutSpacing) {
     }
 }
 
+TEST(ElidedLabelTest, ACutTextShowsInFullAsTooltipAndToScreenReaders) {
+    const QString name = QStringLiteral("a-folder-with-a-rather-long-name");
+    ElidedLabel label(name, Qt::ElideRight);
+    label.resize(label.sizeHint());
+    label.show();
+    EXPECT_EQ(label.accessibleName(), name);
+    EXPECT_EQ(label.toolTip(), QString());
+    label.resize(40, label.height());
+    EXPECT_NE(label.shownText(), name);
+    EXPECT_EQ(label.toolTip(), name);
+    label.setText(QStringLiteral("ab"));
+    EXPECT_EQ(label.toolTip(), QString());
+    EXPECT_EQ(label.accessibleName(), "ab");
+}
+
 TEST(QrCodeTest, EncodesAnAddressWithTheThreeFinderPatterns) {
     const auto code = encodeQr(QStringLiteral("192.168.1.20"));
     ASSERT_TRUE(code);
@@ -231,6 +248,9 @@ TEST_F(ItemChooserTest, OpenChooserReturnsAPickedFileAndAPickedFolder) {
     for (const QString& name : {QStringLiteral("notes.txt"), QStringLiteral("photos")}) {
         ItemChooser chooser(true, QStringLiteral("Host"));
         EXPECT_EQ(chooser.labelText(QFileDialog::Accept), "Host");
+        EXPECT_EQ(chooser.labelText(QFileDialog::FileName), "Name:");
+        EXPECT_EQ(chooser.findChild<QComboBox*>("fileTypeCombo")->currentText(),
+                  "Files and folders");
         chooser.setDirectory(folder());
         QSignalSpy chosen(&chooser, &ItemChooser::itemChosen);
         chooser.open();
@@ -259,6 +279,7 @@ TEST_F(ItemChooserTest, OpenChooserEnablesItsConfirmButtonForAFile) {
 TEST_F(ItemChooserTest, FolderChooserRefusesFilesAndReturnsFolders) {
     ItemChooser chooser(false, QStringLiteral("Set Default"));
     EXPECT_TRUE(chooser.testOption(QFileDialog::ShowDirsOnly));
+    EXPECT_EQ(chooser.labelText(QFileDialog::FileName), "Folder:");
     chooser.setDirectory(folder());
     QSignalSpy chosen(&chooser, &ItemChooser::itemChosen);
     chooser.open();

@@ -117,6 +117,12 @@ TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {
     EXPECT_EQ(chooser->directory().absolutePath(), sites);
     EXPECT_EQ(chooser->labelText(QFileDialog::Accept), "Host");
     EXPECT_TRUE(chooser->allowsFiles());
+    // The panel stays usable, and a second Open… brings this chooser forward.
+    EXPECT_TRUE(chooser->isVisible());
+    EXPECT_FALSE(chooser->isModal());
+    EXPECT_EQ(chooser->windowModality(), Qt::NonModal);
+    delegate->openPressed();
+    EXPECT_EQ(delegate->chooser(), chooser);
     chooser->selectFile(sites + "/notes.txt");
     chooser->accept();
     EXPECT_TRUE(test::waitUntil([&] { return registry.info(package).has_value(); }));

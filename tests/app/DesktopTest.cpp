@@ -1,0 +1,313 @@
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include "PanelFixture.h"
+#include "app/ActivatingPanel.h"
+#include "app/FlippedStackView.h"
+#include "app/FocusOrder.h"
+#include "app/PanelPlacement.h"
+#include "app/QtPlatformChoice.h"
+#include "app/SectionHeader.h"
+#include "app/SharePopup.h"
+#include "app/SymbolButton.h"
+#include "store/Store.h"
+
+namespace varnholt {
+namespace {
+
+using namespace std::chrono_literals;
+
+using test::PanelFixture;
+
+const QColor kBody(41, 41, 41);
+
+QStringList actionTexts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+QRect inContent(AppDelegate& d, QWidget* widget) {
+    return QRect(widget->mapTo(d.contentView(), QPoint(0, 0)), widget->size());
+}
+
+class DesktopTest : public PanelFixture {
+protected:
+    bool tray = false;
+    bool compositor = true;
+
+    void buildOnDesktop() {
+        build();
+        delegate->setTrayProbe([this] { return tray; });
+        delegate->setCompositorProbe([this] { return compositor; });
+        delegate->checkTray();
+    }
+
+    void rightClickTitleArea() {
+        const QPoint pos(delegate->titleLabel()->geometry().center());
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos,
+                                delegate->contentView()->mapToGlobal(pos));
+        QCoreApplication::sendEvent(delegate->contentView(), &event);
+    }
+};
+
+TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
+    buildOnDesktop();
+    ActivatingPanel* panel = delegate->window();
+    EXPECT_FALSE(delegate->hasTray());
+    EXPECT_EQ(delegate->statusItem(), nullptr);
+    EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Window);  // on the taskbar
+    EXPECT_FALSE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(panel->windowFlags() & Qt::FramelessWindowHint);
+    panel->show();
+
+    // The title area offers the tray's commands, bar the one for this panel.
+    rightClickTitleArea();
+    ASSERT_NE(delegate->titleMenu(), nullptr);
+    EXPECT_EQ(actionTexts(delegate->titleMenu()), QStringList{"Quit Varnholt"});
+    delegate->titleMenu()->close();
+
+    // ✕ and Escape minimise, so the taskbar can bring the panel back.
+    delegate->closeButton()->click();
+    EXPECT_TRUE(panel->isMinimized());
+    delegate->showPanel();
+    EXPECT_FALSE(panel->isMinimized());
+    QTest::keyClick(panel, Qt::Key_Escape);
+    EXPECT_TRUE(panel->isMinimized());
+    delegate->showPanel();
+
+    // A tray that starts later is found on the next tick; the shown panel
+    // stays shown and becomes a tool window again.
+    tray = true;
+    delegate->timerFired();
+    EXPECT_TRUE(delegate->hasTray());
+    ASSERT_NE(delegate->statusItem(), nullptr);
+    EXPECT_EQ(actionTexts(delegate->statusItem()->contextMenu()),
+              (QStringList{"Show/Hide Panel", "-", "Quit Varnholt"}));
+    EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_TRUE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(test::waitUntil([&] { return delegate->titleMenu() == nullptr; }, 2s));
+    rightClickTitleArea();
+    EXPECT_EQ(delegate->titleMenu(), nullptr);  // the tray's menu serves now
+    delegate->closeButton()->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(panel->isMinimized());
+}
+
+TEST_F(DesktopTest, WithoutACompositorTheWindowIsTheBodyWithItsCornersCut) {
+    compositor = false;
+    buildOnDesktop();
+    ActivatingPanel* panel = delegate->window();
+    const QRect frame = panel->panelGeometry();
+    panel->show();  // looks for a compositor before every show
+    EXPECT_FALSE(panel->isComposited());
+    EXPECT_EQ(panel->geometry(), frame);
+    EXPECT_EQ(panel->panelGeometry(), frame);
+    EXPECT_EQ(delegate->contentView()->geometry(), panel->rect());
+    const QRegion mask = panel->mask();
+    const int w = panel->width();
+    const int h = panel->height();
+    for (const QPoint& corner :
+         {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(2, 2)}) {
+        EXPECT_FALSE(mask.contains(corner)) << corner.x() << "," << corner.y();
+    }
+    for (const QPoint& inside : {QPoint(14, 0), QPoint(0, 14), QPoint(w / 2, h / 2),
+                                 QPoint(w - 15, h - 1), QPoint(5, 5)}) {
+        EXPECT_TRUE(mask.contains(inside)) << inside.x() << "," << inside.y();
+    }
+    // Every pixel the mask lets through is the body, never black.
+    EXPECT_EQ(panel->grab().toImage().pixelColor(5, 5), kBody);
+
+    // The QR popup cuts its corners the same way.
+    delegate->shareButton()->click();
+    ASSERT_NE(delegate->sharePopup(), nullptr);
+    EXPECT_FALSE(delegate->sharePopup()->isComposited());
+    EXPECT_FALSE(delegate->sharePopup()->mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(delegate->sharePopup()->mask().contains(delegate->sharePopup()->rect().center()));
+    delegate->sharePopup()->close();
+
+    // A compositor started since: the next show brings back the shadow.
+    panel->hide();
+    compositor = true;
+    delegate->showPanel();
+    EXPECT_TRUE(panel->isComposited());
+    EXPECT_EQ(panel->panelGeometry(), frame);
+    EXPECT_EQ(panel->geometry(), frame.adjusted(-12, -12, 12, 12));
+    EXPECT_TRUE(panel->mask().isEmpty());
+}
+
+TEST_F(DesktopTest, ThePanelCannotShrinkBelowItsHeaderAndOneWholeRow) {
+    buildOnDesktop();
+    data = sampleData();
+    delegate->refresh();
+    ActivatingPanel* panel = delegate->window();
+    panel->show();
+    const QSize minimum = delegate->minimumPanelSize();
+    EXPECT_EQ(panel->panelMinimumSize(), minimum);
+
+    panel->setPanelGeometry(QRect(panel->panelGeometry().topLeft(), QSize(60, 40)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(panel->panelGeometry().size(), minimum);
+
+    AppDelegate& d = *delegate;
+    const QRect title = inContent(d, d.titleLabel());
+    const QRect collapse = inContent(d, d.collapseButton());
+    const QRect close = inContent(d, d.closeButton());
+    EXPECT_LT(title.right(), collapse.left());
+    EXPECT_LT(collapse.right(), close.left());
+    const QRect content = d.contentView()->rect();
+    EXPECT_TRUE(content.contains(close));
+    EXPECT_TRUE(content.contains(inContent(d, d.copyButton())));
+    EXPECT_TRUE(content.contains(inContent(d, d.shareButton())));
+    EXPECT_EQ(d.titleLabel()->width(), d.titleLabel()->sizeHint().width());
+    // The first server row shows whole, its last button included.
+    QWidget* row = d.hostedStack()->arrangedSubviews().first();
+    const QRect stop = inContent(d, test::buttonTitled(row, QStringLiteral("Stop")));
+    const QRect viewport = inContent(d, d.scrollView()->viewport());
+    EXPECT_TRUE(viewport.contains(stop)) << stop.right() << " " << viewport.right();
+
+    Store::setPanelCollapsed(true);
+    delegate->applyCollapseState(false);
+    EXPECT_EQ(panel->panelMinimumSize(), QSize(minimum.width(), delegate->collapsedHeight()));
+    EXPECT_EQ(panel->panelGeometry().height(), delegate->collapsedHeight());
+}
+
+TEST_F(DesktopTest, EveryButtonIsReachedByTabInReadingOrderAndFiresFromTheKeyboard) {
+    tray = true;
+    buildOnDesktop();
+    data = sampleData();
+    delegate->refresh();
+    ActivatingPanel* panel = delegate->window();
+    panel->show();
+    panel->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    AppDelegate& d = *delegate;
+
+    const QList<QWidget*> order = focusOrder(panel);
+    QStringList names;
+    for (QWidget* widget : order) {
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        names << (widget->accessibleName().isEmpty() && button ? button->text()
+                                                               : widget->accessibleName());
+    }
+    const QStringList expected = {"Collapse panel",
+                                  "Close panel",
+                                  "Copy",
+                                  "Share",
+                                  "Collapse section CURRENTLY HOSTED",
+                                  "Copy URL",
+                                  "Stop",
+                                  "Copy URL",
+                                  "Stop",
+                                  "Copy URL",
+                                  "Stop",  // by port: 5173, 8000, 9292
+                                  "Collapse section QUICK HOST",
+                                  "Open\u2026",
+                                  "Change\u2026",
+                                  "Start",
+                                  "Remove",
+                                  "Start",
+                                  "Remove",
+                                  "Collapse section RECENT",
+                                  "Dismiss photos",
+                                  "Dismiss Gamma",
+                                  "Restart",
+                                  "Collapse section PAUSED",
+                                  "Start",
+                                  "Remove"};
+    EXPECT_EQ(names, expected);
+
+    // Tab walks that order, Shift+Tab walks back and wraps around.
+    QTest::keyClick(panel, Qt::Key_Tab);
+    EXPECT_EQ(panel->focusWidget(), d.collapseButton());
+    QTest::keyClick(panel->focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(panel->focusWidget(), d.closeButton());
+    QTest::keyClick(panel->focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(panel->focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(panel->focusWidget(), order.last());
+
+    // The focused button shows the ring in the panel's blue.
+    d.collapseButton()->setFocus(Qt::TabFocusReason);
+    const QColor ring = d.collapseButton()->grab().toImage().pixelColor(10, 1);
+    EXPECT_GT(ring.alpha(), 128);
+    EXPECT_GT(ring.blue(), ring.red() + 60);
+
+    // Enter fires the focused button, Space too.
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    QTest::keyClick(d.copyButton(), Qt::Key_Return);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), HostScanner::wifiIP());
+    QTest::keyClick(d.hostedHeader()->toggleButton(), Qt::Key_Space);
+    EXPECT_TRUE(Store::collapsed(QStringLiteral("hosted")));
+    EXPECT_EQ(d.hostedHeader()->toggleButton()->accessibleName(),
+              "Expand section CURRENTLY HOSTED");
+    QTest::keyClick(d.collapseButton(), Qt::Key_Space);
+    EXPECT_TRUE(Store::panelCollapsed());
+    EXPECT_EQ(d.collapseButton()->accessibleName(), "Expand panel");
+
+    // Escape closes the Share popup first, then hides the panel (beside a tray).
+    d.shareButton()->click();
+    ASSERT_NE(d.sharePopup(), nullptr);
+    QTest::keyClick(d.sharePopup(), Qt::Key_Escape);
+    EXPECT_TRUE(test::waitUntil([&] { return d.sharePopup() == nullptr; }, 2s));
+    EXPECT_TRUE(panel->isVisible());
+    QTest::keyClick(panel, Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST(PanelPlacementTest, APanelOffEveryScreenGoesBackToTheTopRightOfThePrimary) {
+    const QRect primary(0, 0, 1920, 1080);
+    const QRect primaryArea(0, 27, 1920, 1053);
+    const QRect second(1920, 0, 1280, 1024);
+    struct Case {
+        QRect frame;
+        QList<QRect> screens;
+        QRect expected;
+    };
+    const QRect home(1920 - 360 - 24, 27 + 24, 360, 560);
+    const Case cases[] = {
+        {{100, 100, 360, 560}, {primary}, {100, 100, 360, 560}},  // on screen: stays
+        {{2500, 50, 360, 560}, {primary, second}, {2500, 50, 360, 560}},
+        {{2500, 50, 360, 560}, {primary}, home},  // its screen was unplugged
+        {{1900, 50, 360, 560}, {primary}, home},  // a 20 px sliver is not enough
+        {{1850, 50, 360, 560}, {primary}, {1850, 50, 360, 560}},
+        {{-400, -600, 360, 71}, {primary}, {1920 - 360 - 24, 51, 360, 71}},  // keeps its size
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PanelPlacement::keptOnScreen(c.frame, c.screens, primaryArea), c.expected)
+            << c.frame.x() << "," << c.frame.y();
+    }
+}
+
+TEST(QtPlatformChoiceTest, AWaylandSessionWithAnXDisplayRunsOnXWaylandUnlessTheUserChose) {
+    struct Case {
+        SessionFacts facts;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {{"wayland", "wayland-0", ":0", "", false}, "xcb"},
+        {{"", "wayland-0", ":1", "", false}, "xcb"},
+        {{"wayland", "", ":0", "", false}, "xcb"},
+        {{"wayland", "wayland-0", "", "", false}, ""},           // Wayland alone: native
+        {{"wayland", "wayland-0", ":0", "wayland", false}, ""},  // the user's choice holds
+        {{"wayland", "wayland-0", ":0", "", true}, ""},
+        {{"x11", "", ":0", "", false}, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(preferredQtPlatform(c.facts), c.expected)
+            << c.facts.sessionType.constData() << " " << c.facts.x11Display.constData();
+    }
+}
+
+}  // namespace
+}  // namespace varnholt
