@@ -81,6 +81,10 @@ void ActivatingPanel::setToolWindow(bool tool) {
     const bool shown = isVisible() && !isMinimized();
     const QRect frame = panelGeometry();
     setWindowFlags(flagsFor(tool));  // hides the window
+    // Start from a new native window: Qt would otherwise swap it only while
+    // mapping, after the show event, and the requests made there (every
+    // workspace) would go to the old one.
+    destroy();
     setPanelGeometry(frame);
     if (shown) {
         show();

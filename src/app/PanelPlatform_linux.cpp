@@ -1,5 +1,6 @@
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -100,7 +101,17 @@ void showOnAllWorkspaces(QWidget* window) {
     if (!connection || !window || !window->isWindow()) {
         return;
     }
-    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (!window->windowHandle()) {
+        window->winId();  // makes the QWindow
+    }
+    // Ask the QWindow: after a change of window flags the widget may still
+    // name the native window that was destroyed, while the QWindow makes the
+    // new one that is about to be mapped.
+    QWindow* handle = window->windowHandle();
+    if (!handle) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(handle->winId());
     const xcb_atom_t desktop = atom(connection, "_NET_WM_DESKTOP");
     const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
     const xcb_atom_t sticky = atom(connection, "_NET_WM_STATE_STICKY");
