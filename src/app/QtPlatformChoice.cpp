@@ -12,7 +12,9 @@ QByteArray preferredQtPlatform(const SessionFacts& facts) {
     }
     const bool wayland = facts.sessionType == "wayland" || !facts.waylandDisplay.isEmpty();
     if (wayland && !facts.x11Display.isEmpty()) {
-        return QByteArrayLiteral("xcb");
+        // A DISPLAY left over with no X server behind it must not stop the
+        // app: Qt tries the platforms in order and falls back to Wayland.
+        return QByteArrayLiteral("xcb;wayland");
     }
     return {};
 }

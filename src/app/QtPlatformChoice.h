@@ -18,8 +18,9 @@ struct SessionFacts {
 
 // On Wayland a window can neither choose its place nor stay above others, and
 // the panel needs both; XWayland allows them. So a Wayland session with an X
-// display at hand runs on "xcb", unless the user chose a platform. Empty
-// means Qt's own choice (native Wayland when there is no X display).
+// display at hand runs on "xcb" (then "wayland" should that display not
+// answer), unless the user chose a platform. Empty means Qt's own choice
+// (native Wayland when there is no X display).
 QByteArray preferredQtPlatform(const SessionFacts& facts);
 
 // Reads the facts from the environment and argv and sets QT_QPA_PLATFORM when

@@ -295,9 +295,9 @@ TEST(QtPlatformChoiceTest, AWaylandSessionWithAnXDisplayRunsOnXWaylandUnlessTheU
         QByteArray expected;
     };
     const Case cases[] = {
-        {{"wayland", "wayland-0", ":0", "", false}, "xcb"},
-        {{"", "wayland-0", ":1", "", false}, "xcb"},
-        {{"wayland", "", ":0", "", false}, "xcb"},
+        {{"wayland", "wayland-0", ":0", "", false}, "xcb;wayland"},
+        {{"", "wayland-0", ":1", "", false}, "xcb;wayland"},
+        {{"wayland", "", ":0", "", false}, "xcb;wayland"},
         {{"wayland", "wayland-0", "", "", false}, ""},           // Wayland alone: native
         {{"wayland", "wayland-0", ":0", "wayland", false}, ""},  // the user's choice holds
         {{"wayland", "wayland-0", ":0", "", true}, ""},
