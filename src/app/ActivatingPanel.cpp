@@ -84,7 +84,7 @@ void ActivatingPanel::setToolWindow(bool tool) {
     // Start from a new native window: Qt would otherwise swap it only while
     // mapping, after the show event, and the requests made there (every
     // workspace) would go to the old one.
-    destroy();
+    destroy(true, false);  // its own window only, not a chooser or popup it owns
     setPanelGeometry(frame);
     if (shown) {
         show();
