@@ -5,7 +5,8 @@
 namespace varnholt::ScanPlatform {
 
 std::unique_ptr<ProcessSource> defaultSource() {
-    return std::make_unique<NativeLinuxSource>();
+    // Every scan of the app builds on what the previous one learned.
+    return std::make_unique<NativeLinuxSource>("/proc", true, OwnerCache::ofSystem());
 }
 
 std::optional<bool> isFreePortNative(qint64 port) {

@@ -50,8 +50,11 @@ QList<InetSocket> listeners(const std::string& procRoot, bool useSockDiag) {
 
 }  // namespace
 
-NativeLinuxSource::NativeLinuxSource(std::string procRoot, bool useSockDiag)
-    : m_procRoot(std::move(procRoot)), m_useSockDiag(useSockDiag) {}
+NativeLinuxSource::NativeLinuxSource(std::string procRoot, bool useSockDiag,
+                                     std::shared_ptr<OwnerCache> owners)
+    : m_procRoot(std::move(procRoot)),
+      m_useSockDiag(useSockDiag),
+      m_owners(owners ? std::move(owners) : std::make_shared<OwnerCache>(m_procRoot)) {}
 
 QList<ListeningSocket> NativeLinuxSource::listeningSockets() {
     return listeningSockets(CommandFilter());
@@ -72,8 +75,10 @@ QList<ListeningSocket> NativeLinuxSource::listeningSockets(const CommandFilter& 
     }
 
     QList<ListeningSocket> result;
-    for (const ProcFs::NamedHolder& owner :
-         ProcFs::namedHoldersOf(inodes, m_procRoot, mayOwnServer)) {
+    for (const ProcFs::NamedHolder& owner : m_owners->holdersOf(inodes)) {
+        if (mayOwnServer && !mayOwnServer(owner.command)) {
+            continue;
+        }
         const InetSocket& socket = sockets[byInode.at(owner.holder.inode)];
         result.append({owner.holder.pid, owner.command, SocketName::local(socket)});
     }

@@ -13,9 +13,6 @@
 
 namespace varnholt::ProcFs {
 
-namespace {
-
-// A pid directory name: digits only, fitting a positive 32-bit id.
 std::optional<qint32> pidOf(const char* name) {
     const char* end = name + std::strlen(name);
     qint32 pid = 0;
@@ -25,6 +22,8 @@ std::optional<qint32> pidOf(const char* name) {
     }
     return pid;
 }
+
+namespace {
 
 std::optional<QByteArray> readSmallFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -79,16 +78,26 @@ namespace {
 // that just ended).
 void appendHolders(int rootFd, qint32 pid, const std::unordered_set<quint32>& inodes,
                    QList<SocketHolder>& into) {
+    forEachSocketAt(rootFd, pid, [&](int fd, quint32 inode) {
+        if (inodes.contains(inode)) {
+            into.append({pid, fd, inode});
+        }
+    });
+}
+
+}  // namespace
+
+bool forEachSocketAt(int rootFd, qint32 pid, const std::function<void(int, quint32)>& visit) {
     char fdPath[32];
     std::snprintf(fdPath, sizeof(fdPath), "%d/fd", pid);
     const int fdDir = ::openat(rootFd, fdPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fdDir < 0) {
-        return;
+        return false;
     }
     DIR* descriptors = ::fdopendir(fdDir);
     if (!descriptors) {
         ::close(fdDir);
-        return;
+        return false;
     }
     char link[64];
     while (const dirent* entry = ::readdir(descriptors)) {
@@ -100,18 +109,48 @@ void appendHolders(int rootFd, qint32 pid, const std::unordered_set<quint32>& in
             continue;
         }
         const auto inode = socketInode(std::string_view(link, std::size_t(length)));
-        if (!inode || !inodes.contains(*inode)) {
+        if (!inode) {
             continue;
         }
         int fd = 0;
         std::from_chars(entry->d_name, entry->d_name + std::strlen(entry->d_name), fd);
-        into.append({pid, fd, *inode});
+        visit(fd, *inode);
     }
     ::closedir(descriptors);
+    return true;
 }
 
-// commandName for a listing: opened relative to the /proc folder already
-// open, and read in one call where commandName's loop needs two.
+std::optional<quint32> socketInodeAt(int rootFd, qint32 pid, int fd) {
+    char path[48];
+    std::snprintf(path, sizeof(path), "%d/fd/%d", pid, fd);
+    char link[64];
+    const ssize_t length = ::readlinkat(rootFd, path, link, sizeof(link));
+    if (length <= 0 || length >= ssize_t(sizeof(link))) {
+        return std::nullopt;
+    }
+    return socketInode(std::string_view(link, std::size_t(length)));
+}
+
+std::optional<ProcStatParser::ProcessStat> statAt(int rootFd, qint32 pid) {
+    char path[32];
+    std::snprintf(path, sizeof(path), "%d/stat", pid);
+    const int fd = ::openat(rootFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    // A stat line is a few hundred bytes and comes in one read.
+    char line[1024];
+    ssize_t length;
+    do {
+        length = ::read(fd, line, sizeof(line));
+    } while (length < 0 && errno == EINTR);
+    ::close(fd);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    return ProcStatParser::parse(QByteArray::fromRawData(line, length));
+}
+
 std::optional<QString> commandNameAt(int rootFd, qint32 pid, const std::string& root) {
     char path[32];
     std::snprintf(path, sizeof(path), "%d/comm", pid);
@@ -138,6 +177,8 @@ std::optional<QString> commandNameAt(int rootFd, qint32 pid, const std::string& 
     }
     return QString::fromUtf8(name, length);
 }
+
+namespace {
 
 bool byPidThenFd(const SocketHolder& a, const SocketHolder& b) {
     return a.pid != b.pid ? a.pid < b.pid : a.fd < b.fd;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "ProcStatParser.h"
+
 // Process facts read straight from /proc, in the same text the command-line
 // tools print for them.
 namespace varnholt::ProcFs {
@@ -48,6 +50,28 @@ QList<NamedHolder> namedHoldersOf(const std::unordered_set<quint32>& inodes,
 
 // The inode of a descriptor link "socket:[12345]"; nullopt for anything else.
 std::optional<quint32> socketInode(std::string_view link);
+
+// --- Readers relative to an open /proc folder, for scans that read a few
+// facts of many processes and would otherwise rebuild every path.
+
+// A pid folder's name: digits only, fitting a positive 32-bit id.
+std::optional<qint32> pidOf(const char* name);
+
+// Calls visit(fd, inode) for each descriptor of the process that refers to a
+// socket; false when its descriptors cannot be read (another user's process,
+// one that made itself undumpable, or one that just ended).
+bool forEachSocketAt(int rootFd, qint32 pid, const std::function<void(int, quint32)>& visit);
+
+// The socket one descriptor refers to now: a single readlink. nullopt when it
+// is closed, refers to something else, or cannot be read.
+std::optional<quint32> socketInodeAt(int rootFd, qint32 pid, int fd);
+
+// The process's parent and start time; nullopt when unreadable.
+std::optional<ProcStatParser::ProcessStat> statAt(int rootFd, qint32 pid);
+
+// commandName read in one call where commandName's loop needs two; root is
+// used only for a name longer than the kernel keeps (a hand-built tree).
+std::optional<QString> commandNameAt(int rootFd, qint32 pid, const std::string& root);
 
 // The short command name (comm, what lsof prints), nullopt when unreadable.
 std::optional<QString> commandName(qint32 pid, const std::string& root = "/proc");

@@ -5,44 +5,14 @@
 
 #include <unistd.h>
 
-#include "Files.h"
+#include "FakeProc.h"
 #include "scan/native/NativeLinuxSource.h"
 #include "scan/native/ProcFs.h"
 
 namespace varnholt {
 namespace {
 
-// A hand-built /proc: pid folders with descriptor links, names and command
-// lines, so ordering and unreadable processes can be tried without racing
-// real ones.
-class FakeProc {
-public:
-    FakeProc() { EXPECT_TRUE(m_dir.isValid()); }
-    std::string root() const { return m_dir.path().toStdString(); }
-
-    void descriptor(int pid, int fd, const QString& target) {
-        const QString folder = QStringLiteral("%1/%2/fd").arg(m_dir.path()).arg(pid);
-        QDir().mkpath(folder);
-        const QString link = QStringLiteral("%1/%2").arg(folder).arg(fd);
-        ASSERT_EQ(::symlink(target.toUtf8().constData(), link.toUtf8().constData()), 0);
-    }
-    void file(int pid, const QString& name, const QByteArray& content) {
-        test::writeFile(QStringLiteral("%1/%2/%3").arg(m_dir.path()).arg(pid).arg(name), content);
-    }
-    void netTable(const QString& name, const QByteArray& content) {
-        test::writeFile(m_dir.path() + "/net/" + name, content);
-    }
-    void cwd(int pid, const QString& target) {
-        const QString folder = QStringLiteral("%1/%2").arg(m_dir.path()).arg(pid);
-        QDir().mkpath(folder);
-        ASSERT_EQ(::symlink(target.toUtf8().constData(), (folder + "/cwd").toUtf8().constData()),
-                  0);
-    }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-};
+using test::FakeProc;
 
 TEST(NativeProcFsTree, HoldersByPidThenDescriptorNumerically) {
     FakeProc proc;
