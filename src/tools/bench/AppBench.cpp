@@ -20,6 +20,7 @@
 
 #include "BenchHome.h"
 #include "BenchListeners.h"
+#include "BusyLoad.h"
 #include "Measure.h"
 #include "app/AppDelegate.h"
 #include "app/FlippedStackView.h"
@@ -378,6 +379,11 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
     QCoreApplication::setApplicationName("varnholt-bench");
 
     BenchListeners listeners;
+    BusyLoad busy;
+    if (options.busyProcesses > 0 &&
+        !busy.startAnnounced(options.busyProcesses, options.busyFiles)) {
+        return failureExitCode();
+    }
     if (!listeners.startAnnounced(options.listeners)) {
         return failureExitCode();
     }
@@ -455,12 +461,18 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
         idle = measureIdle(options, home.path());
     }
     listeners.stopAll();
+    busy.stopAll();
     if (const int signal = interruptedBy()) {
         say("interrupted");
         return 128 + signal;
     }
 
     say("");
+    if (options.busyProcesses > 0) {
+        say(QStringLiteral("under load: %1 node processes holding %2 open files each")
+                .arg(options.busyProcesses)
+                .arg(options.busyFiles));
+    }
     say(QStringLiteral("%1 rows; targets: refresh <= 16 ms median, idle <= 0.5 % of one core, "
                        "peak RSS <= 60 MB")
             .arg(rows));

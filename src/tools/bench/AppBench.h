@@ -5,10 +5,12 @@
 namespace varnholt::bench {
 
 struct AppOptions {
-    int listeners = 10;    // servers the bench starts for itself
-    int runs = 30;         // timed refreshes of each kind
-    int idleSeconds = 60;  // how long the real app is watched while idle
-    QString control;       // the varnholt-control binary; empty: the built one
+    int listeners = 10;     // servers the bench starts for itself
+    int runs = 30;          // timed refreshes of each kind
+    int idleSeconds = 60;   // how long the real app is watched while idle
+    QString control;        // the varnholt-control binary; empty: the built one
+    int busyProcesses = 0;  // --busy N:F: node processes holding busyFiles open files each
+    int busyFiles = 0;
 };
 
 // The app's own cost: main-thread time of one panel refresh in-process, then

@@ -16,6 +16,7 @@
 
 #include "BenchHome.h"
 #include "BenchListeners.h"
+#include "BusyLoad.h"
 #include "Measure.h"
 #include "exec/Shell.h"
 #include "exec/Tools.h"
@@ -24,6 +25,7 @@
 #include "scan/HostScanner.h"
 #include "scan/ScanPlatform.h"
 #include "scan/native/NativeLinuxSource.h"
+#include "scan/native/OwnerCache.h"
 #include "store/Store.h"
 
 namespace varnholt::bench {
@@ -111,6 +113,11 @@ int runCore(const CoreOptions& options) {
     }
 
     BenchListeners listeners;
+    BusyLoad busy;
+    if (options.busyProcesses > 0 &&
+        !busy.startAnnounced(options.busyProcesses, options.busyFiles)) {
+        return failureExitCode();
+    }
     if (!listeners.startAnnounced(options.listeners)) {
         return failureExitCode();
     }
@@ -134,9 +141,14 @@ int runCore(const CoreOptions& options) {
         agree = a.pid == b.pid && a.command == b.command && a.port == b.port &&
                 a.scope == b.scope && a.friendlyName == b.friendlyName;
     }
-    say(QStringLiteral("machine: %1 processes, %2 cores")
+    say(QStringLiteral("machine: %1 processes, %2 cores, %3")
             .arg(processCount())
-            .arg(QThread::idealThreadCount()));
+            .arg(QThread::idealThreadCount())
+            .arg(options.busyProcesses > 0
+                     ? QStringLiteral("under load: %1 node processes holding %2 open files each")
+                           .arg(options.busyProcesses)
+                           .arg(options.busyFiles)
+                     : QStringLiteral("no added load")));
     say(QStringLiteral("listening TCP sockets with a readable owner: %1 (%2 of them the "
                        "bench's own %3 listeners)")
             .arg(sockets.size())
@@ -148,13 +160,18 @@ int runCore(const CoreOptions& options) {
             .arg(agree ? "same records" : "RECORDS DIFFER"));
     say("");
 
-    const auto native = measure(options.runs, [] {
-        NativeLinuxSource source;
-        HostScanner::scan(source);
-    });
+    // As the app scans: every scan builds on what the previous one learned.
+    const auto native = measure(options.runs, [] { HostScanner::scan(); });
     report("scan, native (sock_diag + /proc)", native);
+    report("  main-thread CPU time", measureThreadCpu(options.runs, [] { HostScanner::scan(); }));
+    NativeLinuxSource steadySource("/proc", true, OwnerCache::ofSystem());
     report("  listing only, native",
-           measure(options.runs, [] { NativeLinuxSource().listeningSockets(); }));
+           measure(options.runs, [&] { steadySource.listeningSockets(); }));
+    // A source of its own starts knowing nothing and walks every process.
+    report("scan, native, first after start", measure(options.slowRuns, [] {
+               NativeLinuxSource source;
+               HostScanner::scan(source);
+           }));
     const auto commandLine = measure(options.slowRuns, [] {
         CommandLineSource source;
         HostScanner::scan(source);
@@ -212,15 +229,20 @@ int runCore(const CoreOptions& options) {
            }));
 
     listeners.stopAll();
+    busy.stopAll();
     if (const int signal = interruptedBy()) {
         say("interrupted");
         return 128 + signal;
     }
     say("");
-    say(QStringLiteral("ratios: cmdline/native=%1 ss/native=%2 native_median_ms=%3")
+    say(QStringLiteral("ratios: cmdline/native=%1 ss/native=%2 native_median_ms=%3%4")
             .arg(ratio(commandLine.medianMs, native.medianMs),
                  haveSs ? ratio(ss.medianMs, native.medianMs) : QStringLiteral("n/a"),
-                 QString::number(native.medianMs, 'f', 3)));
+                 QString::number(native.medianMs, 'f', 3),
+                 options.busyProcesses > 0 ? QStringLiteral(" busy=%1:%2")
+                                                 .arg(options.busyProcesses)
+                                                 .arg(options.busyFiles)
+                                           : QString()));
     return 0;
 }
 

@@ -1,6 +1,8 @@
 #include "Measure.h"
 
+#include <time.h>
 #include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -21,6 +23,25 @@ Figures measure(int runs, const std::function<void()>& work) {
         work();
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
+    }
+    return summarize(std::move(times));
+}
+
+Figures measureThreadCpu(int runs, const std::function<void()>& work) {
+    if (interruptedBy() != 0) {
+        return {};
+    }
+    const auto now = [] {
+        timespec at{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &at);
+        return double(at.tv_sec) * 1e3 + double(at.tv_nsec) / 1e6;
+    };
+    work();
+    std::vector<double> times;
+    for (int i = 0; i < std::max(runs, 1) && interruptedBy() == 0; ++i) {
+        const double begin = now();
+        work();
+        times.push_back(now() - begin);
     }
     return summarize(std::move(times));
 }

@@ -19,6 +19,10 @@ Figures summarize(std::vector<double> times);
 // Runs work once untimed (to warm caches), then runs times, timed each.
 Figures measure(int runs, const std::function<void()>& work);
 
+// measure() by the calling thread's CPU time rather than the wall clock: on a
+// machine shared with other work it shows what the work itself costs.
+Figures measureThreadCpu(int runs, const std::function<void()>& work);
+
 // One aligned result line: label, median, minimum, runs.
 void report(const QString& label, const Figures& figures);
 

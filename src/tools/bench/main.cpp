@@ -1,8 +1,13 @@
 // varnholt-bench: what the app's data gathering and the app itself cost on
 // this machine.
 //
-//   varnholt-bench [--core] [--listeners N] [--runs N] [--slow-runs N]
+//   varnholt-bench [--core] [--listeners N] [--runs N] [--slow-runs N] [--busy N:F]
 //   varnholt-bench --app [--listeners N] [--runs N] [--idle-seconds N] [--control PATH]
+//                        [--busy N:F]
+//
+// --busy first starts N node processes that each hold F open files (what
+// language servers and watchers leave on a developer's machine), so that
+// every figure is taken under that load.
 //
 // --core (the default) starts its own servers on loopback, measures the
 // native scan against the command-line tools and prints medians and minima;
@@ -19,6 +24,7 @@
 #include <memory>
 
 #include "AppBench.h"
+#include "BusyLoad.h"
 #include "CoreBench.h"
 
 namespace {
@@ -61,6 +67,10 @@ int main(int argc, char** argv) {
         {"idle-seconds", "--app: how long the idle app is watched (default 60).", "N"});
     parser.addOption(
         {"control", "--app: the varnholt-control to watch (default: the built one).", "PATH"});
+    parser.addOption({"busy",
+                      "Measure under load: N node processes holding F open files each "
+                      "(e.g. 30:1000).",
+                      "N:F"});
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n", parser.errorText().toUtf8().constData());
         return 2;
@@ -79,9 +89,19 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    int busyProcesses = 0;
+    int busyFiles = 0;
+    if (parser.isSet("busy") &&
+        !varnholt::bench::BusyLoad::parse(parser.value("busy"), busyProcesses, busyFiles)) {
+        std::fprintf(stderr, "--busy needs N:F, 1-200 processes of 1-10000 files each\n");
+        return 2;
+    }
+
     if (parser.isSet("app")) {
         varnholt::bench::AppOptions options;
         options.control = parser.value("control");
+        options.busyProcesses = busyProcesses;
+        options.busyFiles = busyFiles;
         if (!positive(parser, "listeners", options.listeners) ||
             !positive(parser, "runs", options.runs) ||
             !positive(parser, "idle-seconds", options.idleSeconds)) {
@@ -93,6 +113,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("varnholt-bench");
     varnholt::bench::CoreOptions core;
+    core.busyProcesses = busyProcesses;
+    core.busyFiles = busyFiles;
     if (!positive(parser, "listeners", core.listeners) || !positive(parser, "runs", core.runs) ||
         !positive(parser, "slow-runs", core.slowRuns)) {
         return 2;
