@@ -10,6 +10,7 @@
 
 #include "scan/native/ProcFs.h"
 #include "scan/native/ProcNetParser.h"
+#include "scan/native/ProcStatParser.h"
 #include "scan/native/SockDiagParser.h"
 #include "scan/native/SocketName.h"
 
@@ -348,6 +349,32 @@ TEST(NativeSocketName, MatchesLsofNames) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SocketName::local(socketAt(c.family, c.address, c.port)), c.name) << c.address;
+    }
+}
+
+TEST(NativeProcStatParser, ParentAndStartTimeWhateverTheName) {
+    using Stat = ProcStatParser::ProcessStat;
+    const auto line = [](const char* name) {
+        return QByteArray("4312 (") + name +
+               ") S 812 4312 812 34816 4312 4194304 1203 0 3 0 41 9 0 0 20 0 11 0 "
+               "987654321 1223323648 12345 18446744073709551615 1 1 0 0 0 0 0 16781312\n";
+    };
+    const struct {
+        QByteArray text;
+        std::optional<Stat> expected;
+    } cases[] = {
+        {line("node"), Stat{812, 987654321}},
+        {line("a) S 1 2 (b"), Stat{812, 987654321}},  // a name with parentheses and blanks
+        {line(""), Stat{812, 987654321}},
+        {"1 (systemd) S 0 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 2", Stat{0, 2}},
+        {"4312 (node) S 812 4312 812", std::nullopt},  // cut short before the start time
+        {"4312 node S 812", std::nullopt},
+        {"4312 (node) S x 4312 812 34816 4312 4194304 1203 0 3 0 41 9 0 0 20 0 11 0 9",
+         std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProcStatParser::parse(c.text), c.expected) << c.text.toStdString();
     }
 }
 
