@@ -1,5 +1,6 @@
 #include "ScanPlatform.h"
 #include "scan/native/NativeLinuxSource.h"
+#include "scan/native/ProcNetTables.h"
 #include "scan/native/SockDiag.h"
 
 namespace varnholt::ScanPlatform {
@@ -15,7 +16,12 @@ std::optional<bool> isFreePortNative(qint64 port) {
     if (port <= 0 || port > 65535) {
         return std::nullopt;
     }
-    const auto inUse = SockDiag::portInUse(quint16(port));
+    auto inUse = SockDiag::portInUse(quint16(port));
+    if (!inUse) {
+        // The same facts as text where netlink is refused: still no lsof,
+        // which would read every descriptor of every process for each port.
+        inUse = ProcNetTables::portInUse(quint16(port));
+    }
     if (!inUse) {
         return std::nullopt;
     }

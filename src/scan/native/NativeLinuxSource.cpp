@@ -3,32 +3,16 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
-#include <QFile>
-
 #include <unordered_map>
 
 #include "ProcFs.h"
-#include "ProcNetParser.h"
+#include "ProcNetTables.h"
 #include "SockDiag.h"
 #include "SocketName.h"
 
 namespace varnholt {
 
 namespace {
-
-QList<InetSocket> listenersFromProcNet(const std::string& procRoot, int family) {
-    QList<InetSocket> listeners;
-    QFile file(QString::fromStdString(procRoot + (family == AF_INET ? "/net/tcp" : "/net/tcp6")));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return listeners;  // tcp6 is missing where IPv6 is off
-    }
-    for (const InetSocket& socket : ProcNetParser::parse(file.readAll(), family)) {
-        if (socket.state == TCP_LISTEN) {
-            listeners.append(socket);
-        }
-    }
-    return listeners;
-}
 
 // Both families from one sock_diag exchange; else each family from
 // sock_diag, or from its /proc/net table where the kernel refuses (no
@@ -43,7 +27,7 @@ QList<InetSocket> listeners(const std::string& procRoot, bool useSockDiag) {
     for (const int family : {AF_INET, AF_INET6}) {
         auto sockets =
             useSockDiag ? SockDiag::dump(family, IPPROTO_TCP, 1u << TCP_LISTEN) : std::nullopt;
-        all.append(sockets ? *sockets : listenersFromProcNet(procRoot, family));
+        all.append(sockets ? *sockets : ProcNetTables::listeners(family, procRoot));
     }
     return all;
 }

@@ -21,6 +21,7 @@
 #include "scan/ScanPlatform.h"
 #include "scan/native/NativeLinuxSource.h"
 #include "scan/native/ProcNetParser.h"
+#include "scan/native/ProcNetTables.h"
 #include "scan/native/SockDiag.h"
 #include "scan/native/SocketName.h"
 
@@ -250,6 +251,8 @@ TEST(NativePortProbe, AgreesWithLsofOnHeldAndFreePorts) {
         EXPECT_EQ(ScanPlatform::isFreePortNative(c.port), std::optional<bool>(c.free)) << c.what;
         EXPECT_EQ(HostScanner::isFreePort(c.port), c.free) << c.what;
         EXPECT_EQ(lsofSaysFree(c.port), c.free) << c.what << " (lsof)";
+        EXPECT_EQ(ProcNetTables::portInUse(c.port), std::optional<bool>(!c.free))
+            << c.what << " (/proc/net)";
     }
 }
 

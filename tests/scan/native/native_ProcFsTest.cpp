@@ -8,6 +8,7 @@
 #include "FakeProc.h"
 #include "scan/native/NativeLinuxSource.h"
 #include "scan/native/ProcFs.h"
+#include "scan/native/ProcNetTables.h"
 
 namespace varnholt {
 namespace {
@@ -76,6 +77,17 @@ TEST(NativeProcFsTree, ListingFromProcNetTables) {
     }
     EXPECT_EQ(listed, (QStringList{"9 nginx *:3000", "10 nginx 127.0.0.1:8000", "10 nginx *:3000",
                                    "200 node [::1]:5173", "200 node 127.0.0.1:45001"}));
+
+    // The port test reads the same tables where netlink is refused.
+    const struct {
+        quint16 port;
+        bool inUse;
+    } ports[] = {{8000, true}, {51320, true}, {53321, false}, {5173, true}, {9999, false}};
+    for (const auto& p : ports) {
+        EXPECT_EQ(ProcNetTables::portInUse(p.port, proc.root()), std::optional<bool>(p.inUse))
+            << p.port;
+    }
+    EXPECT_EQ(ProcNetTables::portInUse(8000, proc.root() + "/missing"), std::nullopt);
 }
 
 TEST(NativeProcFsTree, ProcessFactsWithoutAPriorListing) {
