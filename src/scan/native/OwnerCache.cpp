@@ -143,15 +143,7 @@ void OwnerCache::listProcesses(DIR* processes, quint64 scan) {
             ++at;
             continue;
         }
-        for (const Descriptor& socket : at->second.sockets) {
-            auto holders = m_byInode.find(socket.inode);
-            if (holders != m_byInode.end()) {
-                std::erase(holders->second, at->first);
-                if (holders->second.empty()) {
-                    m_byInode.erase(holders);
-                }
-            }
-        }
+        unindex(at->first, at->second);
         at = m_processes.erase(at);
     }
 }
@@ -161,15 +153,7 @@ void OwnerCache::walk(int rootFd, qint32 pid, Process& process) {
     ProcFs::forEachSocketAt(rootFd, pid, [&sockets](int fd, quint32 inode) {
         sockets.push_back({fd, inode});
     });
-    for (const Descriptor& socket : process.sockets) {
-        auto holders = m_byInode.find(socket.inode);
-        if (holders != m_byInode.end()) {
-            std::erase(holders->second, pid);
-            if (holders->second.empty()) {
-                m_byInode.erase(holders);
-            }
-        }
-    }
+    unindex(pid, process);
     process.sockets = std::move(sockets);
     for (const Descriptor& socket : process.sockets) {
         std::vector<qint32>& holders = m_byInode[socket.inode];
@@ -262,6 +246,18 @@ void OwnerCache::lookFurther(int rootFd, std::unordered_set<quint32> unexplained
     // Held by no process we may read: remembered, so that it does not send
     // every later scan looking again.
     m_unowned.insert(unexplained.begin(), unexplained.end());
+}
+
+void OwnerCache::unindex(qint32 pid, const Process& process) {
+    for (const Descriptor& socket : process.sockets) {
+        auto holders = m_byInode.find(socket.inode);
+        if (holders != m_byInode.end()) {
+            std::erase(holders->second, pid);
+            if (holders->second.empty()) {
+                m_byInode.erase(holders);
+            }
+        }
+    }
 }
 
 bool OwnerCache::held(quint32 inode) const {

@@ -162,13 +162,7 @@ bool BenchListeners::start(int count, QString& error) {
             arguments = {"-m", "http.server", "--bind", listener->host,
                          QString::number(listener->port)};
         } else {
-            program = "/usr/bin/node";
-            for (const QString& candidate : tools().nodeCandidates) {
-                if (QFile::exists(candidate)) {
-                    program = candidate;
-                    break;
-                }
-            }
+            program = nodeProgram();
             QFile script(folder + "/server.js");
             if (!script.open(QIODevice::WriteOnly) || script.write(kNodeServer) < 0) {
                 error = "cannot write " + script.fileName();
@@ -209,24 +203,40 @@ bool BenchListeners::start(int count, QString& error) {
     return true;
 }
 
-void BenchListeners::stopAll() {
-    for (const auto& listener : m_listeners) {
-        const qint64 pid = listener->process->processId();
-        if (pid > 0) {
+void stopAndWait(const QList<QProcess*>& processes) {
+    for (QProcess* process : processes) {
+        if (const qint64 pid = process->processId(); pid > 0) {
             ::kill(pid_t(pid), SIGTERM);
         }
     }
-    for (const auto& listener : m_listeners) {
-        const qint64 pid = listener->process->processId();
+    for (QProcess* process : processes) {
+        const qint64 pid = process->processId();
         if (pid <= 0) {
             continue;
         }
-        if (!listener->process->waitForFinished(3000)) {
+        if (!process->waitForFinished(3000)) {
             ::kill(pid_t(pid), SIGKILL);
-            listener->process->waitForFinished(3000);
+            process->waitForFinished(3000);
         }
         untrack(pid_t(pid));
     }
+}
+
+QString nodeProgram() {
+    for (const QString& candidate : tools().nodeCandidates) {
+        if (QFile::exists(candidate)) {
+            return candidate;
+        }
+    }
+    return QStringLiteral("/usr/bin/node");
+}
+
+void BenchListeners::stopAll() {
+    QList<QProcess*> processes;
+    for (const auto& listener : m_listeners) {
+        processes.append(listener->process.get());
+    }
+    stopAndWait(processes);
     m_listeners.clear();
 }
 

@@ -45,6 +45,13 @@ private:
     QList<std::shared_ptr<Listener>> m_listeners;
 };
 
+// Terminates each by its pid, waits for it, kills what is still there after
+// 3 s, and releases it from the interrupt's list.
+void stopAndWait(const QList<QProcess*>& processes);
+
+// The Node the bench runs its servers and busy processes with.
+QString nodeProgram();
+
 // Another child of the bench's own that an interrupt must stop too, and
 // its release once the bench has stopped and waited for it.
 void trackChild(qint64 pid);

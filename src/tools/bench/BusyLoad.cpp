@@ -4,11 +4,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include <signal.h>
-
 #include "BenchListeners.h"
 #include "Measure.h"
-#include "exec/Tools.h"
 
 namespace varnholt::bench {
 
@@ -24,15 +21,6 @@ const char kHolder[] =
     "catch (e) { console.log('error ' + e.code); process.exit(1); }\n"
     "console.log('ready');\n"
     "setInterval(() => {}, 1 << 30);\n";
-
-QString nodeProgram() {
-    for (const QString& candidate : tools().nodeCandidates) {
-        if (QFile::exists(candidate)) {
-            return candidate;
-        }
-    }
-    return QStringLiteral("/usr/bin/node");
-}
 
 }  // namespace
 
@@ -107,22 +95,11 @@ bool BusyLoad::startAnnounced(int processes, int files) {
 }
 
 void BusyLoad::stopAll() {
+    QList<QProcess*> processes;
     for (const auto& process : m_processes) {
-        if (const qint64 pid = process->processId(); pid > 0) {
-            ::kill(pid_t(pid), SIGTERM);
-        }
+        processes.append(process.get());
     }
-    for (const auto& process : m_processes) {
-        const qint64 pid = process->processId();
-        if (pid <= 0) {
-            continue;
-        }
-        if (!process->waitForFinished(3000)) {
-            ::kill(pid_t(pid), SIGKILL);
-            process->waitForFinished(3000);
-        }
-        untrackChild(pid);
-    }
+    stopAndWait(processes);
     m_processes.clear();
 }
 
