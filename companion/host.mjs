@@ -8,12 +8,16 @@
 //
 // The package is made in the packages folder (the desktop folder + "/Varnholt")
 // and named after the pick; " 2", " 3"... are appended when that name is taken.
-// The last line it prints that begins with "{" is the answer the app reads:
+// Standard output carries one line only, the answer the app reads:
 //
 //   {"packageDir":"/home/ana/Desktop/Varnholt/My Photos"}
 //
-// Failures print a message on standard error, no answer line, and exit with 1.
-// The pick itself is only ever read, never changed.
+// Progress, left-out entries and failures go to standard error, with control
+// characters in names escaped, so a crafted name can never print a line that
+// passes for an answer. Failures end with a one-line message, print no answer
+// and exit with 1. The pick itself is only ever read, never changed.
+// Hidden entries (names starting with ".") inside a picked folder stay home,
+// except .well-known.
 //
 // Needs Node 18 or later; built-in modules only.
 
@@ -101,6 +105,29 @@ function realOrNull(p) {
     }
 }
 
+// Names may hold line breaks or terminal escapes; messages show them as
+// \u escapes, so each message stays one line of plain text.
+export function shown(text) {
+    return String(text).replace(/[\u0000-\u001f\u007f-\u009f\u2028\u2029]/g,
+                                (c) => `\\u${c.charCodeAt(0).toString(16).padStart(4, '0')}`);
+}
+
+// Hidden files are where secrets live (.env, .git/config, .ssh), so a shared
+// folder never takes them along; .well-known is meant to be public.
+export function isHiddenEntry(name) {
+    return name.startsWith('.') && name !== '.well-known';
+}
+
+// Names the app leaves out of every served copy; a single picked file named
+// so is stored under another name, and its page offers the original one.
+const EXCLUDED_NAMES = new Set(['HOW TO SHARE.txt', 'Varnholt.command']);
+
+export function storedNameFor(fileName) {
+    return EXCLUDED_NAMES.has(fileName) ? `shared-${fileName}` : fileName;
+}
+
+const strictUtf8 = new TextDecoder('utf-8', { fatal: true });
+
 function describe(err) {
     switch (err && err.code) {
         case 'ENOENT':
@@ -113,7 +140,7 @@ function describe(err) {
         case 'ELOOP':
             return 'too many levels of symbolic links';
         default:
-            return err && err.message ? err.message : String(err);
+            return shown(err && err.message ? err.message : String(err));
     }
 }
 
@@ -143,9 +170,10 @@ export function escapeHtml(text) {
 // The page that shows a single shared file. The file sits next to it, so its
 // address is the encoded name alone (encodeURIComponent leaves no ":" or "/",
 // so a name can never turn into a scheme or another folder).
-export function pageFor(fileName) {
+export function pageFor(fileName, storedName = fileName) {
     const name = escapeHtml(fileName);
-    const url = escapeHtml(encodeURIComponent(fileName));
+    const url = escapeHtml(encodeURIComponent(storedName));
+    const download = storedName === fileName ? 'download' : `download="${name}"`;
     let body;
     switch (kindOf(fileName)) {
         case 'image':
@@ -184,7 +212,7 @@ export function pageFor(fileName) {
 <body>
 <h1>${name}</h1>
 ${body}
-<p><a class="button" href="${url}" download>Download ${name}</a></p>
+<p><a class="button" href="${url}" ${download}>Download ${name}</a></p>
 </body>
 </html>
 `;
@@ -207,6 +235,9 @@ Good to know
 - This package is a copy. Changing the original does not change what is
   shared: pick it again with Open... to make a fresh package.
 - This file and any file named Varnholt.command are never shared.
+- Hidden files and folders (names starting with a dot, such as .env or
+  .git) are left out of a shared folder, except .well-known. Links that lead
+  out of the folder are left out too.
 `;
 }
 
@@ -221,16 +252,31 @@ Good to know
 // packages folder itself when the pick contains it.
 function copyTree(srcRoot, dstRoot, { exclude, skipped }) {
     const walk = (srcDir, dstDir) => {
-        let names;
+        let rawNames;
         try {
-            names = fs.readdirSync(srcDir);
+            rawNames = fs.readdirSync(srcDir, { encoding: 'buffer' });
         } catch (err) {
             skipped.push(`${srcDir} (${describe(err)})`);
             return;
         }
+        const names = [];
+        for (const raw of rawNames) {
+            try {
+                names.push(strictUtf8.decode(raw));
+            } catch {
+                // The app and its server take names as UTF-8 text; this one
+                // would turn into another name on the way.
+                skipped.push(`${path.join(srcDir, raw.toString('utf8'))} ` +
+                             '(its name is not valid UTF-8; rename it to share it)');
+            }
+        }
         names.sort();
         for (const name of names) {
             const src = path.join(srcDir, name);
+            if (isHiddenEntry(name)) {
+                skipped.push(`${src} (hidden, never shared)`);
+                continue;
+            }
             const dst = path.join(dstDir, name);
             let st;
             try {
@@ -301,11 +347,11 @@ function createPackageFolder(folder, title) {
             return dir;
         } catch (err) {
             if (err.code !== 'EEXIST') {
-                fail(`Can't create the package folder ${dir}: ${describe(err)}.`);
+                fail(`Can't create the package folder ${shown(dir)}: ${describe(err)}.`);
             }
         }
     }
-    fail(`Can't find a free name for "${title}" in ${folder}.`);
+    fail(`Can't find a free name for "${shown(title)}" in ${shown(folder)}.`);
 }
 
 function parseArgs(argv) {
@@ -314,18 +360,18 @@ function parseArgs(argv) {
         const arg = argv[i];
         if (arg === '--in') {
             if (input !== null) {
-                fail(`--in was given twice.\n${USAGE}`);
+                fail(`${USAGE}\n--in was given twice.`);
             }
             if (i + 1 >= argv.length || argv[i + 1] === '') {
-                fail(`--in needs the path of a file or folder.\n${USAGE}`);
+                fail(`${USAGE}\n--in needs the path of a file or folder.`);
             }
             input = argv[++i];
         } else {
-            fail(`Unknown argument: ${arg}\n${USAGE}`);
+            fail(`${USAGE}\nUnknown argument: ${shown(arg)}`);
         }
     }
     if (input === null) {
-        fail(`Nothing to package: give a file or folder with --in.\n${USAGE}`);
+        fail(`${USAGE}\nNothing to package: give a file or folder with --in.`);
     }
     return { input };
 }
@@ -336,14 +382,14 @@ export function makePackage(input) {
     try {
         st = fs.statSync(picked);
     } catch (err) {
-        fail(`Can't package ${picked}: ${describe(err)}.`);
+        fail(`Can't package ${shown(picked)}: ${describe(err)}.`);
     }
     const realPick = realOrNull(picked);
     if (realPick === null) {
-        fail(`Can't package ${picked}: it cannot be resolved.`);
+        fail(`Can't package ${shown(picked)}: it cannot be resolved.`);
     }
     if (!st.isDirectory() && !st.isFile()) {
-        fail(`Can't package ${picked}: it is neither a file nor a folder.`);
+        fail(`Can't package ${shown(picked)}: it is neither a file nor a folder.`);
     }
     try {
         fs.accessSync(realPick, fs.constants.R_OK | (st.isDirectory() ? fs.constants.X_OK : 0));
@@ -351,27 +397,27 @@ export function makePackage(input) {
             fs.readdirSync(realPick);
         }
     } catch (err) {
-        fail(`Can't read ${picked}: ${describe(err)}.`);
+        fail(`Can't read ${shown(picked)}: ${describe(err)}.`);
     }
 
     const folder = packagesFolder();
     const realFolder = realOrNull(folder);
     if (realFolder !== null && isInside(realPick, realFolder)) {
-        fail(`Can't package ${picked}: it is the Varnholt packages folder or lies inside it.` +
+        fail(`Can't package ${shown(picked)}: it is the Varnholt packages folder or lies inside it.` +
              ' Start a package from Varnholt Control instead.');
     }
     try {
         fs.mkdirSync(folder, { recursive: true });
     } catch (err) {
-        fail(`Can't create the packages folder ${folder}: ${describe(err)}.`);
+        fail(`Can't create the packages folder ${shown(folder)}: ${describe(err)}.`);
     }
     const realFolderNow = realOrNull(folder);
     if (realFolderNow === null || !fs.statSync(realFolderNow).isDirectory()) {
-        fail(`Can't use the packages folder ${folder}: it is not a folder.`);
+        fail(`Can't use the packages folder ${shown(folder)}: it is not a folder.`);
     }
 
     const title = path.basename(picked) || 'Package';
-    console.log(`Packaging ${picked}`);
+    console.error(`Packaging ${shown(picked)}`);
     const dir = createPackageFolder(folder, title);
     const skipped = [];
     try {
@@ -389,9 +435,11 @@ export function makePackage(input) {
             const site = path.join(dir, 'site');
             fs.mkdirSync(site);
             const fileName = path.basename(picked);
-            fs.copyFileSync(realPick, path.join(site, fileName), fs.constants.COPYFILE_EXCL);
+            const storedName = storedNameFor(fileName);
+            fs.copyFileSync(realPick, path.join(site, storedName), fs.constants.COPYFILE_EXCL);
             if (fileName !== 'index.html') {
-                fs.writeFileSync(path.join(site, 'index.html'), pageFor(fileName), { flag: 'wx' });
+                fs.writeFileSync(path.join(site, 'index.html'), pageFor(fileName, storedName),
+                                 { flag: 'wx' });
             }
         }
         try {
@@ -405,12 +453,12 @@ export function makePackage(input) {
         // Only the folder made just now is removed; the pick is never touched.
         fs.rmSync(dir, { recursive: true, force: true });
         if (err instanceof Refusal) throw err;
-        fail(`Can't package ${picked}: ${describe(err)}.`);
+        fail(`Can't package ${shown(picked)}: ${describe(err)}.`);
     }
     for (const item of skipped) {
-        console.error(`Left out ${item}`);
+        console.error(`Left out ${shown(item)}`);
     }
-    console.log(`Packaged ${title} into ${dir}`);
+    console.error(`Packaged ${shown(title)} into ${shown(dir)}`);
     return dir;
 }
 
@@ -426,10 +474,12 @@ function main() {
         console.log(JSON.stringify({ packageDir: dir }));
         return 0;
     } catch (err) {
+        // The app shows the last line of standard error, so it says what failed.
         if (err instanceof Refusal) {
             console.error(err.message);
         } else {
-            console.error(`host.mjs failed: ${err && err.stack ? err.stack : err}`);
+            console.error(err && err.stack ? err.stack : String(err));
+            console.error(`host.mjs failed: ${shown(err && err.message ? err.message : err)}`);
         }
         return 1;
     }

@@ -37,8 +37,10 @@ function run(box, args) {
 function pack(box, pick) {
     const r = run(box, ['--in', pick]);
     assert.equal(r.status, 0, r.stderr);
-    assert.ok(r.answers.length > 0, `no answer line in:\n${r.stdout}`);
-    assert.ok(r.lines.length >= 2, 'a progress line comes before the answer');
+    // Standard output is the answer channel: one line, nothing else.
+    assert.equal(r.lines.length, 1, `not just an answer line in:\n${r.stdout}`);
+    assert.equal(r.answers.length, 1);
+    assert.match(r.stderr, /^Packaging /);
     const answer = JSON.parse(r.answers.at(-1));
     assert.equal(typeof answer.packageDir, 'string');
     assert.ok(path.isAbsolute(answer.packageDir));
@@ -87,12 +89,11 @@ test('a folder without an index.html is copied to the package root', (t) => {
     const pick = path.join(box.picks, 'notes');
     write(path.join(pick, 'a.txt'), 'A');
     write(path.join(pick, 'deep', 'b.txt'), 'B');
-    write(path.join(pick, '.hidden'), 'H');
     const { dir } = pack(box, pick);
-    assert.deepEqual(tree(dir), ['.hidden', 'HOW TO SHARE.txt', 'a.txt', 'deep/', 'deep/b.txt']);
+    assert.deepEqual(tree(dir), ['HOW TO SHARE.txt', 'a.txt', 'deep/', 'deep/b.txt']);
     assert.equal(fs.readFileSync(path.join(dir, 'deep', 'b.txt'), 'utf8'), 'B');
     // The pick is only read.
-    assert.deepEqual(tree(pick), ['.hidden', 'a.txt', 'deep/', 'deep/b.txt']);
+    assert.deepEqual(tree(pick), ['a.txt', 'deep/', 'deep/b.txt']);
 });
 
 test('a single file gets a page that shows it', async (t) => {
@@ -249,15 +250,80 @@ test('the packages folder is not packaged into itself', async (t) => {
     });
 });
 
-test('the answer is the last line beginning with "{" even for odd names', (t) => {
+test('a crafted name can never forge an answer line', (t) => {
     const box = sandbox(t);
-    const name = 'x\n{"packageDir":"elsewhere"}';
+    const secrets = path.join(box.dir, 'secrets');
+    write(path.join(secrets, 'key.txt'), 'secret');
+    // No "/" needed: JSON spells it \u002f.
+    const forged = `\n{"packageDir":"${secrets.replaceAll('/', '\\u002f')}"}\n\u001b[2J`;
+    // 255 bytes: the first package takes the name, " 2" is then too long.
+    const name = 'A'.repeat(255 - Buffer.byteLength(forged)) + forged;
     const pick = path.join(box.picks, name);
     write(pick);
+    const ok = pack(box, pick);
+    assert.equal(ok.dir, path.join(box.packages, name));
+    assert.ok(!ok.stderr.includes(forged), 'names are escaped in messages');
+
+    const failed = run(box, ['--in', pick]);
+    assert.equal(failed.status, 1);
+    assert.equal(failed.stdout, '');
+    const lastLine = failed.stderr.trimEnd().split('\n').at(-1);
+    assert.match(lastLine, /^Can't create the package folder .*\\u000a\{"packageDir".*name too long/);
+    assert.ok(!/[\u0000-\u0009\u000b-\u001f]/.test(failed.stderr));
+});
+
+test('hidden entries of a picked folder stay home, a hidden pick itself is shared', async (t) => {
+    await t.test('inside a folder', (t2) => {
+        const box = sandbox(t2);
+        const pick = path.join(box.picks, 'web');
+        write(path.join(pick, 'index.html'), 'home');
+        write(path.join(pick, '.env'), 'TOKEN=1');
+        write(path.join(pick, '.git', 'config'), 'url = https://token@host/x');
+        write(path.join(pick, 'sub', '.secret'), 's');
+        write(path.join(pick, '.well-known', 'security.txt'), 'contact');
+        const r = pack(box, pick);
+        assert.deepEqual(tree(r.dir), [
+            'HOW TO SHARE.txt', 'site/', 'site/.well-known/', 'site/.well-known/security.txt',
+            'site/index.html', 'site/sub/',
+        ]);
+        for (const left of ['.env', '.git', path.join('sub', '.secret')]) {
+            assert.match(r.stderr, new RegExp(`Left out .*${left.replace('.', '\\.')} \\(hidden`));
+        }
+        assert.match(fs.readFileSync(path.join(r.dir, 'HOW TO SHARE.txt'), 'utf8'),
+                     /Hidden files and folders .* are left out/s);
+    });
+    await t.test('the pick itself', (t2) => {
+        const box = sandbox(t2);
+        write(path.join(box.picks, '.env'), 'A=1');
+        write(path.join(box.picks, '.notes', 'a.txt'), 'a');
+        assert.deepEqual(tree(pack(box, path.join(box.picks, '.env')).dir),
+                         ['HOW TO SHARE.txt', 'site/', 'site/.env', 'site/index.html']);
+        assert.deepEqual(tree(pack(box, path.join(box.picks, '.notes')).dir),
+                         ['HOW TO SHARE.txt', 'a.txt']);
+    });
+});
+
+test('a single file named like an excluded entry is stored so its download works', (t) => {
+    for (const name of ['HOW TO SHARE.txt', 'Varnholt.command']) {
+        const box = sandbox(t);
+        write(path.join(box.picks, name), 'mine');
+        const { dir } = pack(box, path.join(box.picks, name));
+        const stored = `shared-${name}`;
+        assert.equal(fs.readFileSync(path.join(dir, 'site', stored), 'utf8'), 'mine');
+        const page = fs.readFileSync(path.join(dir, 'site', 'index.html'), 'utf8');
+        assert.ok(page.includes(`href="${encodeURIComponent(stored)}" download="${name}"`), page);
+    }
+});
+
+test('a name that is not valid UTF-8 is left out with a message, never silently', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'mixed');
+    write(path.join(pick, 'ok.txt'), 'ok');
+    fs.writeFileSync(Buffer.concat([Buffer.from(pick + '/bad-'), Buffer.from([0xff, 0xfe]),
+                                    Buffer.from('.txt')]), 'x');
     const r = pack(box, pick);
-    assert.equal(r.dir, path.join(box.packages, name));
-    assert.equal(r.lines.at(-1), r.answers.at(-1));
-    assert.ok(fs.statSync(r.dir).isDirectory());
+    assert.deepEqual(tree(r.dir), ['HOW TO SHARE.txt', 'ok.txt']);
+    assert.match(r.stderr, /Left out .*bad-.*not valid UTF-8/);
 });
 
 test('bad input fails with a message and no answer', async (t) => {
