@@ -23,6 +23,7 @@
 #include "exec/NodeResolver.h"
 #include "quickhost/HostPicking.h"
 #include "quickhost/QuickHostRegistry.h"
+#include "quickhost/Trash.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
@@ -214,24 +215,46 @@ void AppDelegate::openPressed() {
 }
 
 void AppDelegate::hostPicked(const QString& path) {
-    bool hosted = false;
+    QString failure;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        const std::optional<QString> packageDir =
-            HostPicking::packagePick(resolveNode(), m_hostMjsPath, path);
-        if (packageDir) {
-            hosted = true;
-            Store::removePausedPath(*packageDir);
-            m_registry.start(*packageDir, m_hostMjsPath);
+        const HostPicking::PickOutcome picked = HostPicking::packagePick(
+            resolveNode(), m_hostMjsPath, path, HostScanner::packagesFolder());
+        if (picked.packageDir) {
+            Store::removePausedPath(*picked.packageDir);
+            if (!m_registry.start(*picked.packageDir, m_hostMjsPath)) {
+                failure = m_registry.lastFailure();
+            }
             refresh();
+        } else {
+            failure = picked.failure;
         }
     }
-    if (!hosted) {
-        showAlert(
-            QStringLiteral("Couldn't host that"),
-            QStringLiteral("host.mjs didn't return a package. Check that Node is installed."));
+    if (!failure.isEmpty()) {
+        showAlert(QStringLiteral("Couldn't host that"), failure);
     }
+}
+
+void AppDelegate::startPackage(const QString& path, const QString& hostMjs) {
+    const bool started = m_registry.start(path, hostMjs).has_value();
+    const QString failure = m_registry.lastFailure();
+    refresh();
+    if (!started) {
+        showAlert(QStringLiteral("Couldn't host that"), failure);
+    }
+}
+
+void AppDelegate::trashPackage(const QString& title, const QString& path) {
+    QString failure;
+    if (!Trash::moveToTrash(path, &failure)) {
+        refresh();
+        showAlert(QStringLiteral("Couldn't move that to the Trash"), failure);
+        return;
+    }
+    Store::removePausedPath(path);
+    Store::logRecent(title, QStringLiteral("removed"), path);
+    refresh();
 }
 
 void AppDelegate::changeDefaultFolderPressed() {

@@ -50,6 +50,8 @@ PanelData AppDelegate::gather() {
     data.recent = Store::recent();
     data.pausedCollapsed = Store::collapsed(QStringLiteral("paused"));
     data.paused = HostScanner::pausedPackages();
+    // Servers an earlier run started show as running again.
+    m_registry.adopt(data.servers, data.quick + data.paused);
     return data;
 }
 

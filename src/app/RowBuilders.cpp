@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QClipboard>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -132,8 +131,7 @@ QWidget* makeQuickHostRow(const QuickHostPackage& package, const QString& hostMj
             if (!delegate) {
                 return;
             }
-            delegate->registry().start(path, hostMjs);
-            delegate->refresh();
+            delegate->startPackage(path, hostMjs);
         });
     }
     addButton(layout, QStringLiteral("Remove"), 60, [title, path, delegate] {
@@ -166,17 +164,13 @@ QWidget* makePausedRow(const QuickHostPackage& package, const QString& hostMjs,
             return;
         }
         Store::removePausedPath(path);
-        delegate->registry().start(path, hostMjs);
-        delegate->refresh();
+        delegate->startPackage(path, hostMjs);
     });
     addButton(layout, QStringLiteral("Remove"), 60, [title, path, delegate] {
         if (!delegate) {
             return;
         }
-        Store::removePausedPath(path);
-        QFile::moveToTrash(path);
-        Store::logRecent(title, QStringLiteral("removed"), path);
-        delegate->refresh();
+        delegate->trashPackage(title, path);
     });
     finishRow(layout);
     return row;
@@ -215,8 +209,7 @@ QWidget* makeRecentRow(const Store::RecentEvent& event, const QString& hostMjs,
             if (!delegate) {
                 return;
             }
-            delegate->registry().start(path, hostMjs);
-            delegate->refresh();
+            delegate->startPackage(path, hostMjs);
         });
     }
     finishRow(layout);

@@ -72,22 +72,22 @@ void closeQuietly(int fd) {
     }
 }
 
-void reap(pid_t pid) {
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+void reap(pid_t pid, int* status = nullptr) {
+    while (::waitpid(pid, status, 0) < 0 && errno == EINTR) {
     }
 }
 
 // Waits for pid to exit; with a deadline, gives up when it passes and returns
 // false. A child usually exits right after closing its output, so the short
 // first naps keep the common case fast.
-bool reapBefore(pid_t pid, SteadyClock::time_point deadline) {
+bool reapBefore(pid_t pid, SteadyClock::time_point deadline, int* status) {
     if (deadline == kNoDeadline) {
-        reap(pid);
+        reap(pid, status);
         return true;
     }
     auto nap = std::chrono::microseconds(50);
     for (;;) {
-        const pid_t done = ::waitpid(pid, nullptr, WNOHANG);
+        const pid_t done = ::waitpid(pid, status, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR)) {
             return true;
         }
@@ -101,10 +101,10 @@ bool reapBefore(pid_t pid, SteadyClock::time_point deadline) {
     }
 }
 
-// Launches executable with stdin inherited, stdout on stdoutFd (or the null
-// device when -1) and stderr on the null device. Returns the pid or -1.
+// Launches executable with stdin inherited, stdout on stdoutFd and stderr on
+// stderrFd (each the null device when -1). Returns the pid or -1.
 pid_t launch(const QString& executable, const QStringList& arguments,
-             const std::optional<QString>& cwd, int stdoutFd, bool ownSession) {
+             const std::optional<QString>& cwd, int stdoutFd, int stderrFd, bool ownSession) {
     QByteArray program;
     if (executable.isEmpty() || !toNative(executable, true, &program)) {
         return -1;
@@ -143,8 +143,12 @@ pid_t launch(const QString& executable, const QStringList& arguments,
         ok = ok && ::posix_spawn_file_actions_addopen(actions, STDOUT_FILENO, kNullDevice, O_WRONLY,
                                                       0) == 0;
     }
-    ok = ok &&
-         ::posix_spawn_file_actions_addopen(actions, STDERR_FILENO, kNullDevice, O_WRONLY, 0) == 0;
+    if (stderrFd >= 0) {
+        ok = ok && ::posix_spawn_file_actions_adddup2(actions, stderrFd, STDERR_FILENO) == 0;
+    } else {
+        ok = ok && ::posix_spawn_file_actions_addopen(actions, STDERR_FILENO, kNullDevice,
+                                                      O_WRONLY, 0) == 0;
+    }
 
     // A child must not hold the app's sockets, pipes or files: a server we
     // start would otherwise keep them open long after we closed them.
@@ -186,11 +190,17 @@ pid_t launch(const QString& executable, const QStringList& arguments,
     return pid;
 }
 
-// Reads fd until end of file. With a deadline, gives up when it passes and
-// returns false.
-bool readAll(int fd, SteadyClock::time_point deadline, QByteArray* out) {
+// Reads outFd (and errFd unless -1) until both reach end of file, keeping
+// only the last `errLimit` bytes of the second. Both are drained together, so
+// a child that fills one pipe while we wait on the other cannot stall. With a
+// deadline, gives up when it passes and returns false.
+bool readAll(int outFd, int errFd, SteadyClock::time_point deadline, QByteArray* out,
+             QByteArray* err, qsizetype errLimit) {
     char buffer[65536];
-    for (;;) {
+    pollfd pfds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    QByteArray* sinks[2] = {out, err};
+    int open = errFd >= 0 ? 2 : 1;
+    while (open > 0) {
         int timeoutMs = -1;
         if (deadline != kNoDeadline) {
             const auto left =
@@ -200,26 +210,32 @@ bool readAll(int fd, SteadyClock::time_point deadline, QByteArray* out) {
             }
             timeoutMs = static_cast<int>(std::min<long long>(left.count(), 1'000'000'000));
         }
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, timeoutMs);
+        const int ready = ::poll(pfds, errFd >= 0 ? 2 : 1, timeoutMs);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return false;
         }
-        if (ready == 0) {
-            continue;  // the deadline check above decides
-        }
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            out->append(buffer, n);
-        } else if (n == 0) {
-            return true;
-        } else if (errno != EINTR && errno != EAGAIN) {
-            return false;
+        for (int i = 0; i < 2; ++i) {
+            if (pfds[i].fd < 0 || pfds[i].revents == 0) {
+                continue;
+            }
+            const ssize_t n = ::read(pfds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, n);
+                if (i == 1 && sinks[i]->size() > errLimit) {
+                    sinks[i]->remove(0, sinks[i]->size() - errLimit);
+                }
+            } else if (n == 0) {
+                pfds[i].fd = -1;  // poll skips negative descriptors
+                --open;
+            } else if (errno != EINTR && errno != EAGAIN) {
+                return false;
+            }
         }
     }
+    return true;
 }
 
 QString decodeStrictUtf8(const QByteArray& bytes) {
@@ -236,36 +252,68 @@ QString decodeStrictUtf8(const QByteArray& bytes) {
 
 }  // namespace
 
-QString shell(const QString& executable, const QStringList& arguments,
-              const std::optional<QString>& cwd,
-              std::optional<std::chrono::milliseconds> timeLimit) {
+namespace {
+
+// Runs a command with standard output (and, when keepErrors, standard error)
+// on pipes; see runCommand().
+CommandResult runPiped(const QString& executable, const QStringList& arguments,
+                       const std::optional<QString>& cwd,
+                       std::optional<std::chrono::milliseconds> timeLimit, bool keepErrors) {
     // A limit beyond any real wait would overflow the clock; it means no limit.
     const bool limited = timeLimit && *timeLimit < std::chrono::hours(24 * 365 * 100);
     const SteadyClock::time_point deadline =
         limited ? SteadyClock::now() + *timeLimit : kNoDeadline;
 
-    int fds[2];
-    if (!spawn::makePipe(fds)) {
-        return {};
+    CommandResult result;
+    int outFds[2];
+    int errFds[2] = {-1, -1};
+    if (!spawn::makePipe(outFds)) {
+        return result;
     }
-    const pid_t pid = launch(executable, arguments, cwd, fds[1], false);
-    closeQuietly(fds[1]);
+    if (keepErrors && !spawn::makePipe(errFds)) {
+        closeQuietly(outFds[0]);
+        closeQuietly(outFds[1]);
+        return result;
+    }
+    const pid_t pid = launch(executable, arguments, cwd, outFds[1], errFds[1], false);
+    closeQuietly(outFds[1]);
+    closeQuietly(errFds[1]);
     if (pid < 0) {
-        closeQuietly(fds[0]);
-        return {};
+        closeQuietly(outFds[0]);
+        closeQuietly(errFds[0]);
+        return result;
     }
 
-    QByteArray output;
-    const bool complete = readAll(fds[0], deadline, &output);
-    closeQuietly(fds[0]);
-    if (!complete || !reapBefore(pid, deadline)) {
+    const bool complete = readAll(outFds[0], errFds[0], deadline, &result.output,
+                                  &result.errorTail, CommandResult::kErrorTailBytes);
+    closeQuietly(outFds[0]);
+    closeQuietly(errFds[0]);
+    int status = 0;
+    if (!complete || !reapBefore(pid, deadline, &status)) {
         // Too slow or unreadable: what it printed so far is not trusted. The
         // child is not reaped yet, so its group id cannot have been reused.
         ::kill(-pid, SIGKILL);
         reap(pid);
-        return {};
+        return CommandResult{};
     }
-    return decodeStrictUtf8(output);
+    result.ran = true;
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace
+
+QString shell(const QString& executable, const QStringList& arguments,
+              const std::optional<QString>& cwd,
+              std::optional<std::chrono::milliseconds> timeLimit) {
+    const CommandResult result = runPiped(executable, arguments, cwd, timeLimit, false);
+    return result.ran ? decodeStrictUtf8(result.output) : QString();
+}
+
+CommandResult runCommand(const QString& executable, const QStringList& arguments,
+                         const std::optional<QString>& cwd,
+                         std::optional<std::chrono::milliseconds> timeLimit) {
+    return runPiped(executable, arguments, cwd, timeLimit, true);
 }
 
 QString probe(const QString& executable, const QStringList& arguments,
@@ -275,7 +323,7 @@ QString probe(const QString& executable, const QStringList& arguments,
 
 qint32 shellBackground(const QString& executable, const QStringList& arguments,
                        const std::optional<QString>& cwd) {
-    const pid_t pid = launch(executable, arguments, cwd, -1, true);
+    const pid_t pid = launch(executable, arguments, cwd, -1, -1, true);
     if (pid < 0) {
         return -1;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,21 @@ inline constexpr std::chrono::milliseconds kProbeTimeLimit{10'000};
 QString shell(const QString& executable, const QStringList& arguments,
               const std::optional<QString>& cwd = std::nullopt,
               std::optional<std::chrono::milliseconds> timeLimit = std::nullopt);
+
+// What a finished command left behind, for callers that must tell success
+// from failure and say why.
+struct CommandResult {
+    bool ran = false;          // launched, finished in time and fully read
+    int exitStatus = -1;       // its exit code; -1 when it did not exit normally
+    QByteArray output;         // standard output, as printed
+    QByteArray errorTail;      // the last kErrorTailBytes of standard error
+    static constexpr qsizetype kErrorTailBytes = 16 * 1024;
+};
+
+// shell() that also keeps the exit status and standard error.
+CommandResult runCommand(const QString& executable, const QStringList& arguments,
+                         const std::optional<QString>& cwd = std::nullopt,
+                         std::optional<std::chrono::milliseconds> timeLimit = std::nullopt);
 
 // shell() with kProbeTimeLimit.
 QString probe(const QString& executable, const QStringList& arguments,

@@ -19,17 +19,29 @@ std::optional<std::pair<qint64, qint64>> bindableRange(qint64 first, qint64 last
     return std::make_pair(from, last);
 }
 
-bool hasNetBindService(const QString& procStatus) {
+namespace {
+// The capability mask of the line, or none when the line is missing or bad.
+std::optional<quint64> capabilities(const QString& procStatus, const QString& name) {
     const QStringList lines = procStatus.split('\n');
     for (const QString& line : lines) {
-        if (!line.startsWith("CapEff:")) {
+        if (!line.startsWith(name)) {
             continue;
         }
         bool ok = false;
-        const quint64 caps = line.mid(7).trimmed().toULongLong(&ok, 16);
-        return ok && (caps & (quint64{1} << kCapNetBindService)) != 0;
+        const quint64 caps = line.mid(name.size()).trimmed().toULongLong(&ok, 16);
+        return ok ? std::optional<quint64>(caps) : std::nullopt;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool holdsNetBind(quint64 caps) {
+    return (caps & (quint64{1} << kCapNetBindService)) != 0;
+}
+}  // namespace
+
+bool hasNetBindService(const QString& procStatus, const QString& line) {
+    const auto caps = capabilities(procStatus, line);
+    return caps && holdsNetBind(*caps);
 }
 
 qint64 unprivilegedPortStart(const QString& text) {
@@ -42,7 +54,13 @@ qint64 unprivilegedPortStart(const QString& text) {
 }
 
 qint64 lowestBindablePort(bool isRoot, const QString& procStatus, const QString& portStartText) {
-    if (isRoot || hasNetBindService(procStatus)) {
+    if (isRoot) {
+        // Root's child starts with the whole bounding set.
+        const auto bounding = capabilities(procStatus, QStringLiteral("CapBnd:"));
+        if (!bounding || holdsNetBind(*bounding)) {
+            return 0;
+        }
+    } else if (hasNetBindService(procStatus, QStringLiteral("CapAmb:"))) {
         return 0;
     }
     return unprivilegedPortStart(portStartText);

@@ -4,17 +4,23 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
+#include "NameCheck.h"
 #include "PortPolicy.h"
 #include "exec/Shell.h"
 #include "exec/Tools.h"
 #include "scan/HostScanner.h"
+#include "scan/ScanPlatform.h"
 
 namespace varnholt {
 
@@ -27,33 +33,41 @@ bool isServableSlug(const QString& slug) {
            !slug.contains(QChar(0));
 }
 
+enum class RootState { Ok, OtherOwner, Unusable };
+
 // The root lies in a folder every user may write to. Serve through it only
 // when it is a real folder of our own that nobody else can write into, so no
 // other local user can plant a link that we would delete through or swap
 // content into a copy we serve.
-bool makePrivateRoot(const QString& root) {
+RootState makePrivateRoot(const QString& root) {
     const QByteArray name = QFile::encodeName(root);
     struct stat st {};
     if (::lstat(name.constData(), &st) != 0) {
         if (errno != ENOENT) {
-            return false;
+            return RootState::Unusable;
         }
         const QString parent = QFileInfo(root).absolutePath();
         QDir().mkpath(parent);
         if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
-            return false;
+            return RootState::Unusable;
         }
+    } else if (st.st_uid != ::geteuid()) {
+        return RootState::OtherOwner;
     }
     const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return RootState::Unusable;
     }
-    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-    if (ok && (st.st_mode & 077) != 0) {
+    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    const bool ours = ok && st.st_uid == ::geteuid();
+    if (ok && ours && (st.st_mode & 077) != 0) {
         ok = ::fchmod(fd, 0700) == 0;
     }
     ::close(fd);
-    return ok;
+    if (ok && !ours) {
+        return RootState::OtherOwner;
+    }
+    return ok ? RootState::Ok : RootState::Unusable;
 }
 
 bool lexists(const QString& path) {
@@ -66,13 +80,44 @@ bool isRealDir(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Deletes whatever is at path without ever following a link.
-void removePath(const QString& path) {
+// A copy of a package with read-only folders cannot be emptied as it is;
+// opens every folder of the tree up for ourselves first. lstat first, so a
+// link is never followed (nobody else can swap one in: the root is private).
+void openUpTree(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return;
+    }
+    if ((st.st_mode & S_IRWXU) != S_IRWXU) {
+        ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
+    }
+    DIR* dir = ::opendir(path.constData());
+    if (dir == nullptr) {
+        return;
+    }
+    QList<QByteArray> children;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..") {
+            children << path + '/' + name;
+        }
+    }
+    ::closedir(dir);
+    for (const QByteArray& child : children) {
+        openUpTree(child);
+    }
+}
+
+// Deletes whatever is at path without ever following a link; true when
+// nothing is left there.
+bool removePath(const QString& path) {
     if (isRealDir(path)) {
+        openUpTree(QFile::encodeName(path));
         QDir(path).removeRecursively();
     } else if (lexists(path)) {
         QFile::remove(path);
     }
+    return !lexists(path);
 }
 
 // A packaged site folder is served from the root of the copy. Entries whose
@@ -107,7 +152,7 @@ void flattenSite(const QString& dir) {
         ::rename(QFile::encodeName(source + "/" + name).constData(),
                  QFile::encodeName(target).constData());
     }
-    removePath(source);
+    removePath(source);  // what could not move goes with it
 }
 
 // rsync keeps only links that stay inside the package, but flattening moves
@@ -157,22 +202,34 @@ std::optional<QuickHostEntry> QuickHostRegistry::info(const QString& path) const
 }
 
 std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, const QString&) {
+    m_lastFailure.clear();
+    if (NameCheck::isUndecodable(path)) {
+        return fail(NameCheck::undecodableMessage(path));
+    }
     if (!QDir::isAbsolutePath(path) || !QFileInfo(path).isDir()) {
-        return std::nullopt;
+        return fail(QStringLiteral("The package folder %1 does not exist.").arg(path));
     }
     const QString name = slug(path);
-    if (!isServableSlug(name) || !makePrivateRoot(m_root)) {
+    if (!isServableSlug(name)) {
+        return fail(QStringLiteral("A package named \u201C%1\u201D can't be served.").arg(name));
+    }
+    const std::optional<QString> root = usableRoot();
+    if (!root) {
         return std::nullopt;
     }
-    const QString dir = m_root + "/" + name;
-    removePath(dir);
+    const QString dir = *root + "/" + name;
+    // Copying over what is left would serve files deleted from the package.
+    if (!removePath(dir)) {
+        return fail(QStringLiteral("The old copy at %1 could not be removed.").arg(dir));
+    }
 
     // Copies the user's files, so it runs as long as the copy takes. Both
     // paths are absolute; the working folder is "/" because rsync refuses to
-    // run at all when the app's own working folder has been deleted.
+    // run at all when the app's own working folder has been deleted. The copy's
+    // folders stay writable for us, so the next start can replace it.
     shell(tools().rsync,
-          {"-a", "--safe-links", "--exclude", "Varnholt.command", "--exclude", "HOW TO SHARE.txt",
-           path + "/", dir + "/"},
+          {"-a", "--safe-links", "--chmod=Du+rwx", "--exclude", "Varnholt.command", "--exclude",
+           "HOW TO SHARE.txt", path + "/", dir + "/"},
           QDir::rootPath());
     flattenSite(dir);
     removeEscapingLinks(dir);
@@ -180,20 +237,134 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, cons
     const auto range =
         PortPolicy::bindableRange(m_firstPort, m_lastPort, PortPolicy::lowestBindablePort());
     if (!range) {
-        return std::nullopt;
+        return fail(QStringLiteral("No port between %1 and %2 may be used without privileges "
+                                   "on this machine.")
+                        .arg(m_firstPort)
+                        .arg(m_lastPort));
     }
-    const auto port = HostScanner::firstFreePort(range->first, range->second);
+    // A server started a moment ago may not listen yet, so its port still
+    // looks free; it is taken all the same.
+    const auto port = HostScanner::firstFreePort(range->first, range->second, [this](qint64 p) {
+        return !isPortOfOurs(p) && HostScanner::isFreePort(p);
+    });
     if (!port) {
-        return std::nullopt;
+        return fail(
+            QStringLiteral("No free port between %1 and %2.").arg(range->first).arg(range->second));
     }
     const qint32 pid = shellBackground(
         tools().python3, {"-m", "http.server", QString::number(*port), "--bind", "0.0.0.0"}, dir);
     if (pid < 1) {
-        return std::nullopt;
+        return fail(QStringLiteral("%1 could not be started.").arg(tools().python3));
+    }
+    // Python needs a moment to listen. Waiting for it (briefly) turns a server
+    // that cannot listen into a failure the user hears about, instead of a
+    // row that says it runs.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBindWaitMs);
+    while (HostScanner::isFreePort(*port) && std::chrono::steady_clock::now() < deadline) {
+        if (::kill(pid, 0) != 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (::kill(pid, 0) != 0) {
+        return fail(
+            QStringLiteral("The server for port %1 stopped right after it started.").arg(*port));
     }
     const QuickHostEntry entry{pid, *port};
     m_running.insert(path, entry);
     return entry;
+}
+
+std::optional<QuickHostEntry> QuickHostRegistry::fail(const QString& why) {
+    m_lastFailure = why;
+    return std::nullopt;
+}
+
+QString QuickHostRegistry::fallbackRoot() const {
+    return m_root + QLatin1Char('-') + QString::number(::geteuid());
+}
+
+std::optional<QString> QuickHostRegistry::usableRoot() {
+    const RootState state = makePrivateRoot(m_root);
+    if (state == RootState::Ok) {
+        return m_root;
+    }
+    // Anyone can take the shared name first (another user, or a stray file),
+    // which must not end quick hosting for us.
+    const QString fallback = fallbackRoot();
+    if (makePrivateRoot(fallback) == RootState::Ok) {
+        return fallback;
+    }
+    fail(state == RootState::OtherOwner
+             ? QStringLiteral("The quick-host folder %1 belongs to another user, and %2 can't "
+                              "be used either.")
+                   .arg(m_root, fallback)
+             : QStringLiteral("Neither %1 nor %2 can be used as the quick-host folder.")
+                   .arg(m_root, fallback));
+    return std::nullopt;
+}
+
+bool QuickHostRegistry::isPortOfOurs(qint64 port) const {
+    for (const QuickHostEntry& entry : m_running) {
+        if (entry.port == port && entry.pid > 0 && ::kill(entry.pid, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
+                              const QList<QuickHostPackage>& packages) {
+    bool anyUnserved = false;
+    for (const QuickHostPackage& package : packages) {
+        anyUnserved = anyUnserved || !m_running.contains(package.path);
+    }
+    if (!anyUnserved || servers.isEmpty()) {
+        return;  // the common case costs no process lookups
+    }
+    const std::unique_ptr<ProcessSource> source = ScanPlatform::defaultSource();
+    adopt(servers, packages, *source);
+}
+
+void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
+                              const QList<QuickHostPackage>& packages, ProcessSource& source) {
+    QHash<QString, QString> packageOfFolder;  // served folder, links resolved -> package path
+    for (const QuickHostPackage& package : packages) {
+        const QString name = slug(package.path);
+        if (m_running.contains(package.path) || !isServableSlug(name)) {
+            continue;
+        }
+        for (const QString& root : {m_root, fallbackRoot()}) {
+            const QString folder = QFileInfo(root + "/" + name).canonicalFilePath();
+            if (!folder.isEmpty()) {
+                packageOfFolder.insert(folder, package.path);
+            }
+        }
+    }
+    QSet<qint32> known;
+    for (const QuickHostEntry& entry : m_running) {
+        known.insert(entry.pid);
+    }
+    for (const HostedPort& server : servers) {
+        if (packageOfFolder.isEmpty()) {
+            return;
+        }
+        // Only we can enter a folder under our private root, so a server
+        // working there is ours; the null signal confirms we may stop it.
+        if (server.pid < 1 || known.contains(server.pid) ||
+            !server.command.contains(QLatin1String("python"), Qt::CaseInsensitive) ||
+            ::kill(server.pid, 0) != 0 ||
+            !source.fullCommand(server.pid).contains(QLatin1String("http.server"))) {
+            continue;
+        }
+        const QString path = packageOfFolder.take(source.workingDirectory(server.pid));
+        if (path.isEmpty()) {
+            continue;
+        }
+        m_running.insert(path, QuickHostEntry{server.pid, server.port});
+        known.insert(server.pid);
+    }
 }
 
 void QuickHostRegistry::stop(const QString& path) {

@@ -1,7 +1,10 @@
 // The package folders on the desktop, split by the paused set.
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QStandardPaths>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -36,15 +39,14 @@ QString packagesFolder() {
 
 QList<QuickHostPackage> allPackages() {
     const QString folder = packagesFolder();
-    const QDir dir(folder);
-    if (!dir.exists()) {
+    // Read by bytes: the toolkit's listing drops names that are not valid
+    // UTF-8 without a word, and such a package must still show up (its Start
+    // then says what is wrong with its name).
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+    DIR* dir = ::opendir(nativeFolder.constData());
+    if (dir == nullptr) {
         return {};
     }
-    // System keeps broken links in the listing; they are dropped below with
-    // every other entry that is not a folder.
-    const QStringList names = dir.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-
     // Code-point order of the canonical form: UTF-8 bytes sort exactly so,
     // where QString's own comparison goes by UTF-16 units. The raw name breaks
     // ties so that the order never depends on the directory's own order.
@@ -54,21 +56,27 @@ QList<QuickHostPackage> allPackages() {
         QString name;
     };
     QList<Entry> entries;
-    entries.reserve(names.size());
-    for (const QString& name : names) {
-        entries.append(
-            Entry{name.normalized(QString::NormalizationForm_C).toUtf8(), name.toUtf8(), name});
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray raw(entry->d_name);
+        if (raw == "." || raw == "..") {
+            continue;
+        }
+        struct stat st {};  // follows links; a broken link is no folder
+        if (::stat((nativeFolder + '/' + raw).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            continue;
+        }
+        const QString name = QFile::decodeName(raw);
+        entries.append(Entry{name.normalized(QString::NormalizationForm_C).toUtf8(), raw, name});
     }
+    ::closedir(dir);
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.raw < b.raw;
     });
 
     QList<QuickHostPackage> packages;
+    packages.reserve(entries.size());
     for (const Entry& entry : entries) {
-        const QString path = folder + QLatin1Char('/') + entry.name;
-        if (QFileInfo(path).isDir()) {  // follows links; a broken link is no folder
-            packages.append(QuickHostPackage{entry.name, path});
-        }
+        packages.append(QuickHostPackage{entry.name, folder + QLatin1Char('/') + entry.name});
     }
     return packages;
 }

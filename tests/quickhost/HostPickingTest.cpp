@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -49,6 +51,68 @@ TEST(PackageDirFromOutput, ReadsOnlyTheLastLineBeginningWithABrace) {
     }
 }
 
+// The answer names a package only when the file system agrees.
+TEST(PackageInFolder, AcceptsOnlyExistingDirectChildrenLinksResolved) {
+    test::TempHome home;
+    const QString folder = home.scratch() + "/Varnholt";
+    writeFile(folder + "/Site/index.html", "x");
+    writeFile(folder + "/Site/deeper/a.txt", "a");
+    writeFile(folder + "/notes.txt", "n");
+    writeFile(home.scratch() + "/secrets/key", "k");
+    ASSERT_TRUE(QFile::link(home.scratch() + "/secrets", folder + "/LinkOut"));
+    ASSERT_TRUE(QFile::link(folder + "/Site", folder + "/LinkIn"));
+    const struct {
+        QString answer;
+        std::optional<QString> expected;
+    } cases[] = {
+        {folder + "/Site", folder + "/Site"},
+        {folder + "/Site/../Site", folder + "/Site"},
+        {folder + "/LinkIn", folder + "/Site"},
+        {folder + "/Site/deeper", std::nullopt},
+        {folder, std::nullopt},
+        {home.scratch() + "/secrets", std::nullopt},
+        {folder + "/LinkOut", std::nullopt},
+        {folder + "/notes.txt", std::nullopt},
+        {folder + "/Missing", std::nullopt},
+        {"Varnholt/Site", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HostPicking::packageInFolder(c.answer, folder), c.expected)
+            << c.answer.toStdString();
+    }
+    EXPECT_EQ(HostPicking::packageInFolder(folder + "/Site", home.scratch() + "/missing"),
+              std::nullopt);
+}
+
+TEST(OutcomeOfRun, TakesAPackageOnlyFromACleanExitAndElseSaysWhy) {
+    test::TempHome home;
+    const QString folder = home.scratch() + "/Varnholt";
+    QDir().mkpath(folder + "/Pkg");
+    const QByteArray good = "{\"packageDir\":\"" + QFile::encodeName(folder) + "/Pkg\"}\n";
+    const struct {
+        const char* name;
+        CommandResult run;
+        std::optional<QString> dir;
+        QString failure;
+    } cases[] = {
+        {"clean", {true, 0, good, "Packaging x\n"}, folder + "/Pkg", ""},
+        {"not run", {false, -1, good, ""}, std::nullopt, "Node could not run the companion script."},
+        {"failed with the answer anyway", {true, 1, good, "Left out a\nCan't package x: no.\n\n"},
+         std::nullopt, "Can't package x: no."},
+        {"failed silently", {true, 3, "", ""}, std::nullopt, "host.mjs failed (exit status 3)."},
+        {"killed", {true, -1, "", ""}, std::nullopt, "host.mjs failed (exit status -1)."},
+        {"no answer", {true, 0, "done\n", ""}, std::nullopt, "host.mjs didn't return a package."},
+        {"answer outside", {true, 0, "{\"packageDir\":\"/tmp\"}\n", ""}, std::nullopt,
+         "host.mjs named a folder that is not a package in " + folder + "."},
+    };
+    for (const auto& c : cases) {
+        const HostPicking::PickOutcome outcome = HostPicking::outcomeOfRun(c.run, folder);
+        EXPECT_EQ(outcome.packageDir, c.dir) << c.name;
+        EXPECT_EQ(outcome.failure, c.failure) << c.name;
+    }
+}
+
 QString nodeExecutable() {
     for (const QString& candidate : tools().nodeCandidates) {
         if (QFileInfo(candidate).isExecutable()) {
@@ -77,7 +141,9 @@ TEST_F(PackagePickTest, PickedFolderEndsUpServed) {
     writeFile(pick + "/index.html", "<h1>Holiday</h1>");
     writeFile(pick + "/beach.jpg", "jpeg");
 
-    const auto dir = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick);
+    const auto dir =
+        HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, HostScanner::packagesFolder())
+            .packageDir;
     ASSERT_TRUE(dir.has_value());
     EXPECT_EQ(*dir, HostScanner::packagesFolder() + "/Holiday Pics");
     EXPECT_EQ(*dir, m_home.desktop() + "/Varnholt/Holiday Pics");
@@ -100,7 +166,9 @@ TEST_F(PackagePickTest, PackageLandsInTheFolderTheAppLists) {
               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Bureau/\"\n");
     const QString pick = m_home.scratch() + "/note.txt";
     writeFile(pick, "hello");
-    const auto dir = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick);
+    const auto dir =
+        HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, HostScanner::packagesFolder())
+            .packageDir;
     ASSERT_TRUE(dir.has_value());
     EXPECT_EQ(*dir, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) +
                         "/Varnholt/note.txt");
@@ -111,13 +179,53 @@ TEST_F(PackagePickTest, PackageLandsInTheFolderTheAppLists) {
     EXPECT_EQ(packages.front().path, *dir);
 }
 
-TEST_F(PackagePickTest, FailuresGiveNoPackage) {
-    EXPECT_FALSE(
-        HostPicking::packagePick(nodeExecutable(), kHostMjs, m_home.scratch() + "/missing"));
-    EXPECT_FALSE(HostPicking::packagePick("/nonexistent/node", kHostMjs, m_home.scratch()));
-    EXPECT_FALSE(HostPicking::packagePick(nodeExecutable(), m_home.scratch() + "/no-host.mjs",
-                                          m_home.scratch()));
-    EXPECT_FALSE(QFileInfo::exists(m_home.desktop() + "/Varnholt/missing"));
+TEST_F(PackagePickTest, FailuresGiveNoPackageAndNameTheirCause) {
+    const QString folder = HostScanner::packagesFolder();
+    const QString missing = m_home.scratch() + "/missing";
+    const QString badName = m_home.scratch() + "/bad-\uFFFD";  // as a lossy listing gives it
+    const struct {
+        QString node;
+        QString script;
+        QString pick;
+        QString failure;
+    } cases[] = {
+        {nodeExecutable(), kHostMjs, missing, missing + " no longer exists."},
+        {"/nonexistent/node", kHostMjs, m_home.scratch(),
+         "Node was not found. Install Node 18 or later and try again."},
+        {"node", kHostMjs, m_home.scratch(),
+         "Node was not found. Install Node 18 or later and try again."},
+        {nodeExecutable(), m_home.scratch() + "/no-host.mjs", m_home.scratch(),
+         "The companion script is missing at " + m_home.scratch() + "/no-host.mjs."},
+        {nodeExecutable(), kHostMjs, badName,
+         "The name \u201Cbad-\uFFFD\u201D is not valid UTF-8, so it can't be hosted. "
+         "Rename it and try again."},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = HostPicking::packagePick(c.node, c.script, c.pick, folder);
+        EXPECT_FALSE(outcome.packageDir) << c.failure.toStdString();
+        EXPECT_EQ(outcome.failure, c.failure);
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder + "/missing"));
+}
+
+// A name made to look like an answer, picked twice so the second packaging
+// fails: the app hears the script's own error, and nothing is served.
+TEST_F(PackagePickTest, ACraftedNameNeverServesAnotherFolder) {
+    const QString secrets = m_home.scratch() + "/secrets";
+    writeFile(secrets + "/key.txt", "secret");
+    const QString forged =
+        "\n{\"packageDir\":\"" + QString(secrets).replace("/", "\\u002f") + "\"}\n";
+    const QString name = QString(255 - forged.toUtf8().size(), 'A') + forged;
+    const QString pick = m_home.scratch() + "/" + name;
+    writeFile(pick, "x");
+    const QString folder = HostScanner::packagesFolder();
+
+    const auto first = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, folder);
+    EXPECT_EQ(first.packageDir, folder + "/" + name);
+    const auto second = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, folder);
+    EXPECT_FALSE(second.packageDir);
+    EXPECT_TRUE(second.failure.startsWith("Can't create the package folder")) << second.failure.toStdString();
+    EXPECT_TRUE(second.failure.contains("\\u000a{\"packageDir\"")) << second.failure.toStdString();
 }
 
 }  // namespace

@@ -24,12 +24,16 @@ TEST(PortPolicy, RangeStartsAtTheLowestBindablePort) {
     }
 }
 
-TEST(PortPolicy, LinuxLowestBindablePort) {
-    const QString noCaps =
-        "Name:\tvarnholt\nCapInh:\t0000000000000000\nCapEff:\t0000000000000000\n";
-    const QString bindCap = "CapPrm:\t0000000000000400\nCapEff:\t0000000000000400\n";
-    const QString allCaps = "CapEff:\t000001ffffffffff\n";
-    const QString otherCaps = "CapEff:\t0000000000003000\n";  // no bit 10
+// What the spawned server may bind, not the app: an effective capability of
+// the app is lost across exec, an ambient one is kept, root keeps its bounding set.
+TEST(PortPolicy, LinuxLowestBindablePortOfTheChild) {
+    const QString noCaps = "Name:\tvarnholt\nCapInh:\t0000000000000000\nCapEff:\t0000000000000000\n"
+                           "CapBnd:\t000001ffffffffff\nCapAmb:\t0000000000000000\n";
+    const QString effectiveOnly = "CapPrm:\t0000000000000400\nCapEff:\t0000000000000400\n"
+                                  "CapAmb:\t0000000000000000\n";
+    const QString ambient = "CapEff:\t0000000000000400\nCapAmb:\t0000000000000400\n";
+    const QString otherAmbient = "CapAmb:\t0000000000003000\n";  // no bit 10
+    const QString rootWithoutBind = "CapEff:\t000001fffffffbff\nCapBnd:\t000001fffffffbff\n";
     const struct {
         bool root;
         QString status;
@@ -42,11 +46,13 @@ TEST(PortPolicy, LinuxLowestBindablePort) {
         {false, noCaps, "", 1024},  // unreadable: the classic limit
         {false, noCaps, "garbage", 1024},
         {false, "", "1024\n", 1024},  // no status: no capabilities
-        {false, bindCap, "1024\n", 0},
-        {false, allCaps, "1024\n", 0},
-        {false, otherCaps, "1024\n", 1024},
-        {false, "CapEff:\tzz\n", "1024\n", 1024},
+        {false, effectiveOnly, "1024\n", 1024},
+        {false, ambient, "1024\n", 0},
+        {false, otherAmbient, "1024\n", 1024},
+        {false, "CapAmb:\tzz\n", "1024\n", 1024},
         {true, noCaps, "1024\n", 0},
+        {true, "", "1024\n", 0},
+        {true, rootWithoutBind, "1024\n", 1024},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PortPolicy::lowestBindablePort(c.root, c.status, c.start), c.expected)

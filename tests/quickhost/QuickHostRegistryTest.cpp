@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ChildProcess.h"
 #include "EventLoop.h"
 #include "Files.h"
 #include "LoopbackHttp.h"
@@ -77,6 +79,19 @@ protected:
         return entry;
     }
 
+    static void removePath(const QString& path) {
+        if (QFileInfo(path).isSymLink() || QFileInfo(path).isFile()) {
+            QFile::remove(path);
+        } else {
+            QDir(path).removeRecursively();
+        }
+    }
+
+    void removeRoots() {
+        removePath(m_root);
+        removePath(m_root + "-" + QString::number(::geteuid()));
+    }
+
     QString makePackage(const QString& name) {
         const QString dir = m_packages + "/" + name;
         QDir().mkpath(dir);
@@ -120,30 +135,46 @@ TEST_F(QuickHostRegistryTest, RefusesPathsThatAreNotAbsoluteFolders) {
     EXPECT_FALSE(QFileInfo::exists(m_root));
 }
 
-TEST_F(QuickHostRegistryTest, ServesNothingThroughARootThatIsALink) {
+// Anyone can take the shared root's name first; hosting then moves to a
+// folder of the user's own, and says so only when that fails too.
+TEST_F(QuickHostRegistryTest, UsesAFolderOfItsOwnWhenTheRootIsNotUsable) {
+    const QString pkg = makePackage("Pkg");
+    writeFile(pkg + "/index.html", "served");
     const QString target = m_scratch + "/elsewhere";
     writeFile(target + "/pkg/sentinel", "keep me");
-    ASSERT_TRUE(QFile::link(target, m_root));
-    const QString pkg = makePackage("Pkg");
-    writeFile(pkg + "/index.html", "x");
-    QuickHostRegistry reg(m_root, 41000, 41001);
-    EXPECT_FALSE(start(reg, pkg).has_value());
-    EXPECT_EQ(readFile(target + "/pkg/sentinel"), "keep me");
-    EXPECT_FALSE(QFileInfo::exists(target + "/pkg/index.html"));
-}
+    for (const QByteArray kind : {"a link", "another user's folder"}) {
+        removeRoots();
+        if (kind == "a link") {
+            ASSERT_TRUE(QFile::link(target, m_root));
+        } else if (::geteuid() == 0) {
+            writeFile(m_root + "/pkg/sentinel", "keep me");
+            ASSERT_EQ(::chown(QFile::encodeName(m_root).constData(), 65534, 65534), 0);
+        } else {
+            continue;  // making a folder of another user needs root
+        }
+        QuickHostRegistry reg = registry(2);
+        const auto entry = start(reg, pkg);
+        ASSERT_TRUE(entry.has_value()) << kind.constData() << ": "
+                                       << reg.lastFailure().toStdString();
+        EXPECT_EQ(reg.fallbackRoot(), m_root + "-" + QString::number(::geteuid()));
+        EXPECT_EQ(readFile(reg.fallbackRoot() + "/pkg/index.html"), "served");
+        EXPECT_EQ(httpGet(entry->port, "/")->body, "served");
+        EXPECT_EQ(readFile(target + "/pkg/sentinel"), "keep me");
+        EXPECT_FALSE(QFileInfo::exists(target + "/pkg/index.html"));
+        reg.stop(pkg);
 
-TEST_F(QuickHostRegistryTest, ServesNothingThroughARootOfAnotherUser) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "making a folder of another user needs root";
+        // With its own folder taken as well, nothing is served and the
+        // failure names the cause.
+        removePath(reg.fallbackRoot());
+        ASSERT_TRUE(QFile::link(target, reg.fallbackRoot()));
+        EXPECT_FALSE(start(reg, pkg).has_value());
+        EXPECT_TRUE(reg.lastFailure().contains(reg.fallbackRoot() + " can"))
+            << reg.lastFailure().toStdString();
+        if (kind != "a link") {
+            EXPECT_TRUE(reg.lastFailure().startsWith("The quick-host folder " + m_root +
+                                                     " belongs to another user"));
+        }
     }
-    writeFile(m_root + "/pkg/sentinel", "keep me");
-    ASSERT_EQ(::chown(QFile::encodeName(m_root).constData(), 65534, 65534), 0);
-    const QString pkg = makePackage("Pkg");
-    writeFile(pkg + "/index.html", "x");
-    QuickHostRegistry reg(m_root, 41000, 41001);
-    EXPECT_FALSE(start(reg, pkg).has_value());
-    EXPECT_EQ(readFile(m_root + "/pkg/sentinel"), "keep me");
-    EXPECT_FALSE(QFileInfo::exists(m_root + "/pkg/index.html"));
 }
 
 TEST_F(QuickHostRegistryTest, KeepsTheRootPrivate) {
@@ -356,6 +387,134 @@ TEST_F(QuickHostRegistryTest, UsesTheAppRangeAboveTheLowestBindablePort) {
     const auto page = httpGet(entry->port, "/");
     ASSERT_TRUE(page.has_value());
     EXPECT_EQ(page->body, "real");
+}
+
+// A restart copies afresh: a file deleted from the package is gone from the
+// server too, even when the old copy holds folders nobody may write to.
+TEST_F(QuickHostRegistryTest, RestartServesWhatThePackageHoldsNow) {
+    const QString pkg = makePackage("Locked");
+    writeFile(pkg + "/index.html", "home");
+    writeFile(pkg + "/docs/old.txt", "old");
+    const auto setMode = [](const QString& path, mode_t mode) {
+        ::chmod(QFile::encodeName(path).constData(), mode);
+    };
+    setMode(pkg + "/docs", 0555);
+    QuickHostRegistry reg = registry();
+    const auto first = start(reg, pkg);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(httpGet(first->port, "/docs/old.txt")->body, "old");
+    reg.stop(pkg);
+
+    setMode(pkg + "/docs", 0755);
+    ASSERT_TRUE(QFile::remove(pkg + "/docs/old.txt"));
+    writeFile(pkg + "/docs/new.txt", "new");
+    setMode(pkg + "/docs", 0555);
+    // A link inside the old copy to a locked folder outside: removed, never
+    // followed nor opened up.
+    const QString outside = m_scratch + "/outside";
+    writeFile(outside + "/keep.txt", "keep");
+    setMode(outside, 0555);
+    setMode(m_root + "/locked/docs", 0755);
+    ASSERT_TRUE(QFile::link(outside, m_root + "/locked/docs/link"));
+    // The old copy locked, as copies of earlier versions were.
+    setMode(m_root + "/locked/docs", 0555);
+
+    const auto second = start(reg, pkg);
+    ASSERT_TRUE(second.has_value()) << reg.lastFailure().toStdString();
+    EXPECT_EQ(httpGet(second->port, "/docs/old.txt")->status, 404);
+    EXPECT_EQ(httpGet(second->port, "/docs/new.txt")->body, "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(outside).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0555u);
+    EXPECT_EQ(readFile(outside + "/keep.txt"), "keep");
+    setMode(pkg + "/docs", 0755);
+    setMode(outside, 0755);
+}
+
+// Each start waits until its server listens, so the next one never picks the
+// same port, and every server really serves.
+TEST_F(QuickHostRegistryTest, StartsInQuickSuccessionGetTheirOwnPorts) {
+    QuickHostRegistry reg = registry(4);
+    QSet<qint64> ports;
+    QList<QuickHostEntry> entries;
+    for (const char* name : {"One", "Two", "Three"}) {
+        const QString pkg = makePackage(name);
+        writeFile(pkg + "/index.html", name);
+        const auto entry = start(reg, pkg);
+        ASSERT_TRUE(entry.has_value()) << reg.lastFailure().toStdString();
+        ports.insert(entry->port);
+        entries << *entry;
+    }
+    EXPECT_EQ(ports.size(), 3);
+    EXPECT_EQ(httpGet(entries[0].port, "/")->body, "One");
+    EXPECT_EQ(httpGet(entries[2].port, "/")->body, "Three");
+    for (const QuickHostEntry& entry : entries) {
+        EXPECT_TRUE(processAlive(entry.pid));
+    }
+}
+
+TEST_F(QuickHostRegistryTest, FailuresNameTheirCause) {
+    const QString pkg = makePackage("Cause");
+    writeFile(pkg + "/index.html", "x");
+    QuickHostRegistry reg = registry(2);
+
+    EXPECT_FALSE(start(reg, m_packages + "/Gone").has_value());
+    EXPECT_EQ(reg.lastFailure(), "The package folder " + m_packages + "/Gone does not exist.");
+
+    {
+        PortHolder holder;
+        ASSERT_TRUE(holder.hold(m_firstPort) && holder.hold(m_firstPort + 1));
+        EXPECT_FALSE(start(reg, pkg).has_value());
+        EXPECT_EQ(reg.lastFailure(),
+                  QString("No free port between %1 and %2.").arg(m_firstPort).arg(m_firstPort + 1));
+    }
+
+    // A server that dies at once (here: Python cannot find its library) is a
+    // failure, not a running row.
+    const QByteArray saved = qgetenv("PYTHONHOME");
+    qputenv("PYTHONHOME", QFile::encodeName(m_scratch + "/no-python-here"));
+    const auto dead = start(reg, pkg);
+    qunsetenv("PYTHONHOME");
+    if (!saved.isNull()) {
+        qputenv("PYTHONHOME", saved);
+    }
+    EXPECT_FALSE(dead.has_value());
+    EXPECT_FALSE(reg.info(pkg).has_value());
+    EXPECT_EQ(reg.lastFailure(),
+              QString("The server for port %1 stopped right after it started.").arg(m_firstPort));
+
+    ASSERT_TRUE(start(reg, pkg).has_value());
+    EXPECT_TRUE(reg.lastFailure().isEmpty());
+}
+
+// After the app restarts, a package whose server still runs shows it again.
+TEST_F(QuickHostRegistryTest, AdoptsTheServerOfAPackageFromAnEarlierRun) {
+    const QString pkg = makePackage("Earlier Run");
+    writeFile(pkg + "/index.html", "still up");
+    const QString other = makePackage("Other");
+    QuickHostRegistry earlier = registry(3);
+    const auto entry = start(earlier, pkg);
+    ASSERT_TRUE(entry.has_value());
+    // A python server of this user working elsewhere is not the package's.
+    QDir().mkpath(m_scratch + "/plain");
+    auto stranger = test::ChildProcess::start({"/usr/bin/python3", "-m", "http.server",
+                                               QString::number(m_firstPort + 2), "--bind",
+                                               "127.0.0.1"},
+                                              m_scratch + "/plain");
+    ASSERT_TRUE(stranger);
+    ASSERT_TRUE(httpGet(m_firstPort + 2, "/").has_value());
+
+    QuickHostRegistry later(m_root, m_firstPort, m_firstPort + 2);
+    const QList<QuickHostPackage> packages = {{"Earlier Run", pkg}, {"Other", other}};
+    later.adopt(HostScanner::scan(), packages);
+    ASSERT_TRUE(later.info(pkg).has_value());
+    EXPECT_EQ(later.info(pkg)->pid, entry->pid);
+    EXPECT_EQ(later.info(pkg)->port, entry->port);
+    EXPECT_FALSE(later.info(other).has_value());
+
+    // Adopted means stoppable like any other.
+    later.stop(pkg);
+    EXPECT_TRUE(test::waitUntilGone(entry->pid, std::chrono::seconds(5)));
 }
 
 }  // namespace
