@@ -146,8 +146,8 @@ pid_t launch(const QString& executable, const QStringList& arguments,
     if (stderrFd >= 0) {
         ok = ok && ::posix_spawn_file_actions_adddup2(actions, stderrFd, STDERR_FILENO) == 0;
     } else {
-        ok = ok && ::posix_spawn_file_actions_addopen(actions, STDERR_FILENO, kNullDevice,
-                                                      O_WRONLY, 0) == 0;
+        ok = ok && ::posix_spawn_file_actions_addopen(actions, STDERR_FILENO, kNullDevice, O_WRONLY,
+                                                      0) == 0;
     }
 
     // A child must not hold the app's sockets, pipes or files: a server we
@@ -284,8 +284,8 @@ CommandResult runPiped(const QString& executable, const QStringList& arguments,
         return result;
     }
 
-    const bool complete = readAll(outFds[0], errFds[0], deadline, &result.output,
-                                  &result.errorTail, CommandResult::kErrorTailBytes);
+    const bool complete = readAll(outFds[0], errFds[0], deadline, &result.output, &result.errorTail,
+                                  CommandResult::kErrorTailBytes);
     closeQuietly(outFds[0]);
     closeQuietly(errFds[0]);
     int status = 0;

@@ -26,10 +26,10 @@ QString shell(const QString& executable, const QStringList& arguments,
 // What a finished command left behind, for callers that must tell success
 // from failure and say why.
 struct CommandResult {
-    bool ran = false;          // launched, finished in time and fully read
-    int exitStatus = -1;       // its exit code; -1 when it did not exit normally
-    QByteArray output;         // standard output, as printed
-    QByteArray errorTail;      // the last kErrorTailBytes of standard error
+    bool ran = false;      // launched, finished in time and fully read
+    int exitStatus = -1;   // its exit code; -1 when it did not exit normally
+    QByteArray output;     // standard output, as printed
+    QByteArray errorTail;  // the last kErrorTailBytes of standard error
     static constexpr qsizetype kErrorTailBytes = 16 * 1024;
 };
 

@@ -73,9 +73,10 @@ PickOutcome outcomeOfRun(const CommandResult& run, const QString& packagesFolder
     if (run.exitStatus != 0) {
         // The script's refusals end with one line that says what was wrong.
         const QString line = lastLine(run.errorTail);
-        return {std::nullopt, line.isEmpty() ? QStringLiteral("host.mjs failed (exit status %1).")
-                                                   .arg(run.exitStatus)
-                                             : line};
+        return {std::nullopt,
+                line.isEmpty()
+                    ? QStringLiteral("host.mjs failed (exit status %1).").arg(run.exitStatus)
+                    : line};
     }
     const std::optional<QString> answer = packageDirFromOutput(QString::fromUtf8(run.output));
     if (!answer) {
@@ -83,9 +84,8 @@ PickOutcome outcomeOfRun(const CommandResult& run, const QString& packagesFolder
     }
     const std::optional<QString> dir = packageInFolder(*answer, packagesFolder);
     if (!dir) {
-        return {std::nullopt,
-                QStringLiteral("host.mjs named a folder that is not a package in %1.")
-                    .arg(packagesFolder)};
+        return {std::nullopt, QStringLiteral("host.mjs named a folder that is not a package in %1.")
+                                  .arg(packagesFolder)};
     }
     return {dir, {}};
 }
@@ -103,7 +103,8 @@ PickOutcome packagePick(const QString& node, const QString& hostMjs, const QStri
                 QStringLiteral("Node was not found. Install Node 18 or later and try again.")};
     }
     if (!QFileInfo(hostMjs).isFile()) {
-        return {std::nullopt, QStringLiteral("The companion script is missing at %1.").arg(hostMjs)};
+        return {std::nullopt,
+                QStringLiteral("The companion script is missing at %1.").arg(hostMjs)};
     }
     // Copies the user's files, so it runs as long as the copy takes.
     return outcomeOfRun(runCommand(node, {hostMjs, "--in", pickedPath}), packagesFolder);

@@ -17,8 +17,9 @@ bool isUndecodable(const QString& path) {
 }
 
 QString undecodableMessage(const QString& path) {
-    return QStringLiteral("The name \u201C%1\u201D is not valid UTF-8, so it can't be hosted. "
-                          "Rename it and try again.")
+    return QStringLiteral(
+               "The name \u201C%1\u201D is not valid UTF-8, so it can't be hosted. "
+               "Rename it and try again.")
         .arg(HostScanner::lastPathComponent(path));
 }
 

@@ -259,8 +259,7 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, cons
     // Python needs a moment to listen. Waiting for it (briefly) turns a server
     // that cannot listen into a failure the user hears about, instead of a
     // row that says it runs.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBindWaitMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBindWaitMs);
     while (HostScanner::isFreePort(*port) && std::chrono::steady_clock::now() < deadline) {
         if (::kill(pid, 0) != 0) {
             break;

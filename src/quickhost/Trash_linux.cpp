@@ -4,8 +4,8 @@
 #include <QStandardPaths>
 
 #include <sys/stat.h>
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 #include "Trash.h"
 

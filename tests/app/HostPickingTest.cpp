@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "PanelFixture.h"
+#include "PortHolder.h"
 #include "app/ElidedLabel.h"
 #include "app/ItemChooser.h"
 #include "scan/HostScanner.h"
@@ -12,8 +14,7 @@
 namespace varnholt {
 namespace {
 
-const QString kAlert = QStringLiteral(
-    "Couldn't host that|host.mjs didn't return a package. Check that Node is installed.");
+const QString kNoAnswer = QStringLiteral("Couldn't host that|host.mjs didn't return a package.");
 
 class HostPickingTest : public test::PanelFixture {
 protected:
@@ -22,15 +23,17 @@ protected:
         data.address = QStringLiteral("192.168.1.20");
     }
 
-    // A stand-in companion script that prints the given lines.
-    void writeStub(const QStringList& lines) {
+    // A stand-in companion script that prints the given lines and exits so.
+    void writeStub(const QStringList& lines, int exitCode = 0, const QString& error = {}) {
         QJsonArray array;
         for (const QString& line : lines) {
             array.append(line);
         }
-        const QByteArray script = "console.log(" +
-                                  QJsonDocument(array).toJson(QJsonDocument::Compact) +
-                                  ".join('\\n'));\n";
+        const QByteArray script =
+            "console.log(" + QJsonDocument(array).toJson(QJsonDocument::Compact) +
+            ".join('\\n'));\nconsole.error(" +
+            QJsonDocument(QJsonArray{error}).toJson(QJsonDocument::Compact) +
+            "[0]);\nprocess.exitCode = " + QByteArray::number(exitCode) + ";\n";
         test::writeFile(delegate->hostMjsPath(), script);
     }
 
@@ -54,24 +57,42 @@ TEST_F(HostPickingTest, TheLastBraceLineNamesThePackageWhichLeavesPausedAndIsSer
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertAndChangesNothing) {
+TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertWithItsCauseAndChangesNothing) {
     const QString package = test::makePackage("Picked");
     Store::insertPausedPath(package);
-    const QList<QStringList> outputs = {
-        {},
-        {"no answer at all"},
-        {answer(package), "{\"status\":\"ok\"}"},  // the earlier line is never tried
-        {"  " + answer(package)},                  // leading blanks: not a candidate
-        {"{\"packageDir\": 5}"},
-        {"{not json"},
-        {"[\"" + package + "\"]"},
+    QDir().mkpath(home.scratch() + "/secrets");
+    const struct {
+        QStringList lines;
+        int exitCode;
+        QString error;
+        QString alert;
+    } cases[] = {
+        {{}, 0, {}, kNoAnswer},
+        {{"no answer at all"}, 0, {}, kNoAnswer},
+        {{answer(package), "{\"status\":\"ok\"}"}, 0, {}, kNoAnswer},  // earlier lines never count
+        {{"  " + answer(package)}, 0, {}, kNoAnswer},  // leading blanks: not a candidate
+        {{"{\"packageDir\": 5}"}, 0, {}, kNoAnswer},
+        {{"{not json"}, 0, {}, kNoAnswer},
+        {{"[\"" + package + "\"]"}, 0, {}, kNoAnswer},
+        // A good-looking answer counts only from a clean exit, and only for a
+        // folder in the packages folder.
+        {{answer(package)},
+         1,
+         "Left out x\nCan't package /p: the disk is full.",
+         "Couldn't host that|Can't package /p: the disk is full."},
+        {{answer(package)}, 2, {}, "Couldn't host that|host.mjs failed (exit status 2)."},
+        {{answer(home.scratch() + "/secrets")},
+         0,
+         {},
+         "Couldn't host that|host.mjs named a folder that is not a package in " +
+             HostScanner::packagesFolder() + "."},
     };
-    for (const QStringList& lines : outputs) {
+    for (const auto& c : cases) {
         alerts.clear();
-        writeStub(lines);
+        writeStub(c.lines, c.exitCode, c.error);
         const int before = refreshes;
         delegate->hostPicked(home.scratch());
-        EXPECT_EQ(alerts, QStringList{kAlert}) << lines.join("\\n").toStdString();
+        EXPECT_EQ(alerts, QStringList{c.alert}) << c.lines.join("\\n").toStdString();
         EXPECT_EQ(refreshes, before);
         EXPECT_TRUE(Store::pausedPaths().contains(package));
         EXPECT_FALSE(registry.info(package));
@@ -79,9 +100,38 @@ TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertAndChangesNothing) {
     }
 }
 
-TEST_F(HostPickingTest, AMissingScriptShowsTheAlert) {
+TEST_F(HostPickingTest, AMissingScriptIsNamedInTheAlert) {
     delegate->hostPicked(home.scratch());
-    EXPECT_EQ(alerts, QStringList{kAlert});
+    EXPECT_EQ(alerts, QStringList{"Couldn't host that|The companion script is missing at " +
+                                  delegate->hostMjsPath() + "."});
+}
+
+// The package is made and listed, but with every port taken the user hears
+// why it does not run.
+TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
+    QuickHostRegistry narrow(home.scratch() + "/quick", kFirstPort, kFirstPort);
+    delegate = std::make_unique<AppDelegate>(narrow);
+    delegate->setDataSource([this] {
+        ++refreshes;
+        return data;
+    });
+    delegate->setAlertHook([this](const QString& message, const QString& informative) {
+        alerts << message + QLatin1Char('|') + informative;
+    });
+    delegate->buildWindow();
+    test::PortHolder holder;
+    if (!holder.hold(kFirstPort)) {
+        GTEST_SKIP() << "port " << kFirstPort << " is busy";
+    }
+    const QString package = test::makePackage("Picked");
+    writeStub({answer(package)});
+    const int before = refreshes;
+    delegate->hostPicked(home.scratch());
+    EXPECT_EQ(refreshes, before + 1);
+    EXPECT_EQ(
+        alerts,
+        QStringList{QString("Couldn't host that|No free port between %1 and %1.").arg(kFirstPort)});
+    EXPECT_FALSE(narrow.info(package));
 }
 
 TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
@@ -101,6 +151,48 @@ TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
     ASSERT_TRUE(entry);
     EXPECT_EQ(test::httpBody(entry->port), page);
     EXPECT_TRUE(QFileInfo::exists(picked + "/index.html"));  // the pick is untouched
+}
+
+// Tried as an attacker would: a folder with secrets in hidden files and links
+// out, and a name that spells an answer line, picked until packaging fails.
+TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
+    QFile companion(QStringLiteral(VARNHOLT_SOURCE_DIR) + "/companion/host.mjs");
+    ASSERT_TRUE(companion.open(QIODevice::ReadOnly));
+    test::writeFile(delegate->hostMjsPath(), companion.readAll());
+    const QString secrets = home.scratch() + "/secrets";
+    test::writeFile(secrets + "/key.txt", "secret");
+
+    const QString web = home.scratch() + "/web";
+    test::writeFile(web + "/index.html", "home");
+    test::writeFile(web + "/.env", "TOKEN=1");
+    test::writeFile(web + "/.git/config", "url = https://token@example/x");
+    ASSERT_TRUE(QFile::link(secrets + "/key.txt", web + "/key"));
+    delegate->hostPicked(web);
+    ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
+    const QString webPackage = HostScanner::packagesFolder() + "/web";
+    startedPaths << webPackage;
+    const auto entry = registry.info(webPackage);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(test::httpBody(entry->port), "home");
+    for (const QByteArray target : {"/.env", "/.git/config", "/.git/", "/key"}) {
+        EXPECT_EQ(test::httpGet(entry->port, target)->status, 404) << target.constData();
+    }
+
+    const QString forged =
+        "\n{\"packageDir\":\"" + QString(secrets).replace("/", "\\u002f") + "\"}\n";
+    const QString pick = home.scratch() + "/" + QString(255 - forged.toUtf8().size(), 'A') + forged;
+    test::writeFile(pick, "x");
+    delegate->hostPicked(pick);
+    ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
+    for (const QuickHostPackage& package : HostScanner::quickHostPackages()) {
+        startedPaths << package.path;
+    }
+    delegate->hostPicked(pick);  // "<name> 2" is too long
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts[0].startsWith("Couldn't host that|Can't create the package folder"))
+        << alerts[0].toStdString();
+    EXPECT_FALSE(registry.info(secrets));
+    EXPECT_EQ(HostScanner::quickHostPackages().size(), 2);
 }
 
 TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {

@@ -154,6 +154,53 @@ TEST_F(RowsTest, PausedRemoveTrashesTheFolderAndLogsIt) {
     EXPECT_TRUE(delegate->quickStack()->arrangedSubviews().isEmpty());
 }
 
+// A fresh account has no data folder: the trash is made where it belongs,
+// never in the working folder.
+TEST_F(RowsTest, PausedRemoveMakesTheTrashItNeeds) {
+    const QString alpha = test::makePackage("Alpha", "keep me\n");
+    Store::insertPausedPath(alpha);
+    QDir(home.path() + "/.local/share").removeRecursively();
+    const QString saved = QDir::currentPath();
+    const QString work = home.scratch() + "/work";
+    QDir().mkpath(work);
+    ASSERT_TRUE(QDir::setCurrent(work));
+    delegate->refresh();
+    click(delegate->pausedStack(), "Alpha", "Remove");
+    QDir::setCurrent(saved);
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
+    EXPECT_TRUE(QFileInfo::exists(trashed("Alpha") + "/index.html"));
+    EXPECT_TRUE(QDir(work).isEmpty());
+}
+
+// When the package cannot go to the trash it stays: on disk, paused, listed,
+// with one alert and no "removed" event.
+TEST_F(RowsTest, PausedRemoveThatCannotTrashKeepsThePackage) {
+    const QString alpha = test::makePackage("Alpha", "keep me\n");
+    Store::insertPausedPath(alpha);
+    QDir(home.path() + "/.local/share").removeRecursively();
+    test::writeFile(home.path() + "/.local/share", "a file where the data folder belongs");
+    delegate->refresh();
+    click(delegate->pausedStack(), "Alpha", "Remove");
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts[0].startsWith("Couldn't move that to the Trash|"))
+        << alerts[0].toStdString();
+    EXPECT_EQ(test::readFile(alpha + "/index.html"), "keep me\n");
+    EXPECT_TRUE(Store::pausedPaths().contains(alpha));
+    EXPECT_TRUE(Store::recent().isEmpty());
+    EXPECT_NE(rowFor(delegate->pausedStack(), "Alpha"), nullptr);
+}
+
+// A Start that gets no server says why instead of quietly offering Start again.
+TEST_F(RowsTest, AStartThatFailsSaysWhy) {
+    test::makePackage("Alpha");
+    const QString gone = HostScanner::packagesFolder() + "/Gone";
+    Store::logRecent("Gone", "stopped", gone);
+    delegate->refresh();
+    click(delegate->recentStack(), "Gone", "Restart");
+    EXPECT_EQ(alerts,
+              QStringList{"Couldn't host that|The package folder " + gone + " does not exist."});
+}
+
 TEST_F(RowsTest, RecentRowsOfferRestartOnlyForStoppedPackagesAndDismissRemovesTheEvent) {
     const QString gamma = test::makePackage("Gamma");
     startedPaths << gamma;

@@ -97,13 +97,20 @@ TEST(OutcomeOfRun, TakesAPackageOnlyFromACleanExitAndElseSaysWhy) {
         QString failure;
     } cases[] = {
         {"clean", {true, 0, good, "Packaging x\n"}, folder + "/Pkg", ""},
-        {"not run", {false, -1, good, ""}, std::nullopt, "Node could not run the companion script."},
-        {"failed with the answer anyway", {true, 1, good, "Left out a\nCan't package x: no.\n\n"},
-         std::nullopt, "Can't package x: no."},
+        {"not run",
+         {false, -1, good, ""},
+         std::nullopt,
+         "Node could not run the companion script."},
+        {"failed with the answer anyway",
+         {true, 1, good, "Left out a\nCan't package x: no.\n\n"},
+         std::nullopt,
+         "Can't package x: no."},
         {"failed silently", {true, 3, "", ""}, std::nullopt, "host.mjs failed (exit status 3)."},
         {"killed", {true, -1, "", ""}, std::nullopt, "host.mjs failed (exit status -1)."},
         {"no answer", {true, 0, "done\n", ""}, std::nullopt, "host.mjs didn't return a package."},
-        {"answer outside", {true, 0, "{\"packageDir\":\"/tmp\"}\n", ""}, std::nullopt,
+        {"answer outside",
+         {true, 0, "{\"packageDir\":\"/tmp\"}\n", ""},
+         std::nullopt,
          "host.mjs named a folder that is not a package in " + folder + "."},
     };
     for (const auto& c : cases) {
@@ -224,7 +231,8 @@ TEST_F(PackagePickTest, ACraftedNameNeverServesAnotherFolder) {
     EXPECT_EQ(first.packageDir, folder + "/" + name);
     const auto second = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, folder);
     EXPECT_FALSE(second.packageDir);
-    EXPECT_TRUE(second.failure.startsWith("Can't create the package folder")) << second.failure.toStdString();
+    EXPECT_TRUE(second.failure.startsWith("Can't create the package folder"))
+        << second.failure.toStdString();
     EXPECT_TRUE(second.failure.contains("\\u000a{\"packageDir\"")) << second.failure.toStdString();
 }
 

@@ -27,10 +27,12 @@ TEST(PortPolicy, RangeStartsAtTheLowestBindablePort) {
 // What the spawned server may bind, not the app: an effective capability of
 // the app is lost across exec, an ambient one is kept, root keeps its bounding set.
 TEST(PortPolicy, LinuxLowestBindablePortOfTheChild) {
-    const QString noCaps = "Name:\tvarnholt\nCapInh:\t0000000000000000\nCapEff:\t0000000000000000\n"
-                           "CapBnd:\t000001ffffffffff\nCapAmb:\t0000000000000000\n";
-    const QString effectiveOnly = "CapPrm:\t0000000000000400\nCapEff:\t0000000000000400\n"
-                                  "CapAmb:\t0000000000000000\n";
+    const QString noCaps =
+        "Name:\tvarnholt\nCapInh:\t0000000000000000\nCapEff:\t0000000000000000\n"
+        "CapBnd:\t000001ffffffffff\nCapAmb:\t0000000000000000\n";
+    const QString effectiveOnly =
+        "CapPrm:\t0000000000000400\nCapEff:\t0000000000000400\n"
+        "CapAmb:\t0000000000000000\n";
     const QString ambient = "CapEff:\t0000000000000400\nCapAmb:\t0000000000000400\n";
     const QString otherAmbient = "CapAmb:\t0000000000003000\n";  // no bit 10
     const QString rootWithoutBind = "CapEff:\t000001fffffffbff\nCapBnd:\t000001fffffffbff\n";

@@ -154,8 +154,8 @@ TEST_F(QuickHostRegistryTest, UsesAFolderOfItsOwnWhenTheRootIsNotUsable) {
         }
         QuickHostRegistry reg = registry(2);
         const auto entry = start(reg, pkg);
-        ASSERT_TRUE(entry.has_value()) << kind.constData() << ": "
-                                       << reg.lastFailure().toStdString();
+        ASSERT_TRUE(entry.has_value())
+            << kind.constData() << ": " << reg.lastFailure().toStdString();
         EXPECT_EQ(reg.fallbackRoot(), m_root + "-" + QString::number(::geteuid()));
         EXPECT_EQ(readFile(reg.fallbackRoot() + "/pkg/index.html"), "served");
         EXPECT_EQ(httpGet(entry->port, "/")->body, "served");
@@ -497,10 +497,10 @@ TEST_F(QuickHostRegistryTest, AdoptsTheServerOfAPackageFromAnEarlierRun) {
     ASSERT_TRUE(entry.has_value());
     // A python server of this user working elsewhere is not the package's.
     QDir().mkpath(m_scratch + "/plain");
-    auto stranger = test::ChildProcess::start({"/usr/bin/python3", "-m", "http.server",
-                                               QString::number(m_firstPort + 2), "--bind",
-                                               "127.0.0.1"},
-                                              m_scratch + "/plain");
+    auto stranger =
+        test::ChildProcess::start({"/usr/bin/python3", "-m", "http.server",
+                                   QString::number(m_firstPort + 2), "--bind", "127.0.0.1"},
+                                  m_scratch + "/plain");
     ASSERT_TRUE(stranger);
     ASSERT_TRUE(httpGet(m_firstPort + 2, "/").has_value());
 
