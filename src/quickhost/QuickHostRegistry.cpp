@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -304,6 +305,15 @@ std::optional<QString> QuickHostRegistry::usableRoot() {
     return std::nullopt;
 }
 
+bool QuickHostRegistry::mayBeOurs(const HostedPort& server) const {
+    if (server.pid < 1 || m_strangers.contains(server.pid) ||
+        !server.command.contains(QLatin1String("python"), Qt::CaseInsensitive)) {
+        return false;
+    }
+    return std::none_of(m_running.cbegin(), m_running.cend(),
+                        [&](const QuickHostEntry& entry) { return entry.pid == server.pid; });
+}
+
 bool QuickHostRegistry::isPortOfOurs(qint64 port) const {
     for (const QuickHostEntry& entry : m_running) {
         if (entry.port == port && entry.pid > 0 && ::kill(entry.pid, 0) == 0) {
@@ -315,12 +325,14 @@ bool QuickHostRegistry::isPortOfOurs(qint64 port) const {
 
 void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
                               const QList<QuickHostPackage>& packages) {
-    bool anyUnserved = false;
-    for (const QuickHostPackage& package : packages) {
-        anyUnserved = anyUnserved || !m_running.contains(package.path);
-    }
-    if (!anyUnserved || servers.isEmpty()) {
-        return;  // the common case costs no process lookups
+    // The common case (nothing to adopt) costs no process lookups.
+    const bool anyUnserved = std::any_of(packages.cbegin(), packages.cend(), [this](const auto& p) {
+        return !m_running.contains(p.path);
+    });
+    const bool anyCandidate = std::any_of(servers.cbegin(), servers.cend(),
+                                          [this](const auto& s) { return mayBeOurs(s); });
+    if (!anyUnserved || !anyCandidate) {
+        return;
     }
     const std::unique_ptr<ProcessSource> source = ScanPlatform::defaultSource();
     adopt(servers, packages, *source);
@@ -341,9 +353,17 @@ void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
             }
         }
     }
-    QSet<qint32> known;
-    for (const QuickHostEntry& entry : m_running) {
-        known.insert(entry.pid);
+    QSet<qint32> listed;
+    for (const HostedPort& server : servers) {
+        listed.insert(server.pid);
+    }
+    m_strangers.intersect(listed);  // ended servers' pids may come back as others
+    QStringList roots;              // links resolved, as working folders are reported
+    for (const QString& root : {m_root, fallbackRoot()}) {
+        const QString real = QFileInfo(root).canonicalFilePath();
+        if (!real.isEmpty()) {
+            roots << real + "/";
+        }
     }
     for (const HostedPort& server : servers) {
         if (packageOfFolder.isEmpty()) {
@@ -351,18 +371,20 @@ void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
         }
         // Only we can enter a folder under our private root, so a server
         // working there is ours; the null signal confirms we may stop it.
-        if (server.pid < 1 || known.contains(server.pid) ||
-            !server.command.contains(QLatin1String("python"), Qt::CaseInsensitive) ||
-            ::kill(server.pid, 0) != 0 ||
-            !source.fullCommand(server.pid).contains(QLatin1String("http.server"))) {
+        if (!mayBeOurs(server) || ::kill(server.pid, 0) != 0) {
             continue;
         }
-        const QString path = packageOfFolder.take(source.workingDirectory(server.pid));
-        if (path.isEmpty()) {
+        const QString cwd = source.workingDirectory(server.pid);
+        if (!source.fullCommand(server.pid).contains(QLatin1String("http.server")) ||
+            std::none_of(roots.cbegin(), roots.cend(),
+                         [&](const QString& root) { return cwd.startsWith(root); })) {
+            m_strangers.insert(server.pid);
             continue;
         }
-        m_running.insert(path, QuickHostEntry{server.pid, server.port});
-        known.insert(server.pid);
+        const QString path = packageOfFolder.take(cwd);
+        if (!path.isEmpty()) {
+            m_running.insert(path, QuickHostEntry{server.pid, server.port});
+        }
     }
 }
 

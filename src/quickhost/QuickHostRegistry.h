@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -65,8 +66,13 @@ private:
     bool isPortOfOurs(qint64 port) const;
     std::optional<QuickHostEntry> fail(const QString& why);
 
+    bool mayBeOurs(const HostedPort& server) const;
+
     QHash<QString, QuickHostEntry> m_running;
     QString m_lastFailure;
+    // Servers adopt() already found to be no package's, so a refresh does
+    // not look them up again.
+    QSet<qint32> m_strangers;
 };
 
 }  // namespace varnholt

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "LoopbackPorts.h"
 #include "PanelFixture.h"
 #include "PortHolder.h"
 #include "app/ElidedLabel.h"
@@ -109,7 +110,11 @@ TEST_F(HostPickingTest, AMissingScriptIsNamedInTheAlert) {
 // The package is made and listed, but with every port taken the user hears
 // why it does not run.
 TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
-    QuickHostRegistry narrow(home.scratch() + "/quick", kFirstPort, kFirstPort);
+    const auto port = test::freePortBlock(47341, 47399, 1);
+    ASSERT_TRUE(port);
+    test::PortHolder holder;
+    ASSERT_TRUE(holder.hold(*port));
+    QuickHostRegistry narrow(home.scratch() + "/quick", *port, *port);
     delegate = std::make_unique<AppDelegate>(narrow);
     delegate->setDataSource([this] {
         ++refreshes;
@@ -119,10 +124,6 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
         alerts << message + QLatin1Char('|') + informative;
     });
     delegate->buildWindow();
-    test::PortHolder holder;
-    if (!holder.hold(kFirstPort)) {
-        GTEST_SKIP() << "port " << kFirstPort << " is busy";
-    }
     const QString package = test::makePackage("Picked");
     writeStub({answer(package)});
     const int before = refreshes;
@@ -130,7 +131,7 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
     EXPECT_EQ(refreshes, before + 1);
     EXPECT_EQ(
         alerts,
-        QStringList{QString("Couldn't host that|No free port between %1 and %1.").arg(kFirstPort)});
+        QStringList{QString("Couldn't host that|No free port between %1 and %1.").arg(*port)});
     EXPECT_FALSE(narrow.info(package));
 }
 
