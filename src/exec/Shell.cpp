@@ -103,8 +103,36 @@ bool reapBefore(pid_t pid, SteadyClock::time_point deadline, int* status) {
 
 // Launches executable with stdin inherited, stdout on stdoutFd and stderr on
 // stderrFd (each the null device when -1). Returns the pid or -1.
+// Our environment with the given "NAME=value" entries in place of the
+// variables of those names; false when an entry cannot pass to the child.
+bool mergedEnvironment(const QStringList& overrides, std::vector<QByteArray>* out) {
+    std::vector<QByteArray> added;
+    QList<QByteArray> names;
+    for (const QString& entry : overrides) {
+        QByteArray native;
+        const qsizetype equals = entry.indexOf(QLatin1Char('='));
+        if (equals <= 0 || !toNative(entry, true, &native)) {
+            return false;
+        }
+        names << native.left(native.indexOf('=') + 1);
+        added.push_back(std::move(native));
+    }
+    for (char** variable = spawn::environment(); variable && *variable; ++variable) {
+        const QByteArray entry(*variable);
+        const bool replaced =
+            std::any_of(names.cbegin(), names.cend(),
+                        [&](const QByteArray& name) { return entry.startsWith(name); });
+        if (!replaced) {
+            out->push_back(entry);
+        }
+    }
+    out->insert(out->end(), added.begin(), added.end());
+    return true;
+}
+
 pid_t launch(const QString& executable, const QStringList& arguments,
-             const std::optional<QString>& cwd, int stdoutFd, int stderrFd, bool ownSession) {
+             const std::optional<QString>& cwd, int stdoutFd, int stderrFd, bool ownSession,
+             const QStringList& environment = {}) {
     QByteArray program;
     if (executable.isEmpty() || !toNative(executable, true, &program)) {
         return -1;
@@ -182,9 +210,22 @@ pid_t launch(const QString& executable, const QStringList& arguments,
         return -1;
     }
 
+    char** envp = spawn::environment();
+    std::vector<QByteArray> merged;
+    std::vector<char*> mergedPointers;
+    if (!environment.isEmpty()) {
+        if (!mergedEnvironment(environment, &merged)) {
+            return -1;
+        }
+        for (QByteArray& entry : merged) {
+            mergedPointers.push_back(entry.data());
+        }
+        mergedPointers.push_back(nullptr);
+        envp = mergedPointers.data();
+    }
+
     pid_t pid = -1;
-    if (::posix_spawn(&pid, program.constData(), actions, setup.attr(), argv.data(),
-                      spawn::environment()) != 0) {
+    if (::posix_spawn(&pid, program.constData(), actions, setup.attr(), argv.data(), envp) != 0) {
         return -1;
     }
     return pid;
@@ -322,8 +363,8 @@ QString probe(const QString& executable, const QStringList& arguments,
 }
 
 qint32 shellBackground(const QString& executable, const QStringList& arguments,
-                       const std::optional<QString>& cwd) {
-    const pid_t pid = launch(executable, arguments, cwd, -1, -1, true);
+                       const std::optional<QString>& cwd, const QStringList& environment) {
+    const pid_t pid = launch(executable, arguments, cwd, -1, -1, true, environment);
     if (pid < 0) {
         return -1;
     }

@@ -44,8 +44,11 @@ QString probe(const QString& executable, const QStringList& arguments,
 
 // Starts a long-lived program in its own session with its output sent to the
 // null device and returns its pid at once, or -1 when it cannot start. The
-// child is reaped when it ends, so a null signal reports it gone.
+// child is reaped when it ends, so a null signal reports it gone. It inherits
+// our environment, except that each "NAME=value" of `environment` replaces
+// the variable of that name.
 qint32 shellBackground(const QString& executable, const QStringList& arguments,
-                       const std::optional<QString>& cwd = std::nullopt);
+                       const std::optional<QString>& cwd = std::nullopt,
+                       const QStringList& environment = {});
 
 }  // namespace varnholt

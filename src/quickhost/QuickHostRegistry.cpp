@@ -18,6 +18,7 @@
 
 #include "NameCheck.h"
 #include "PortPolicy.h"
+#include "ServerEnvironment.h"
 #include "exec/Shell.h"
 #include "exec/Tools.h"
 #include "scan/HostScanner.h"
@@ -31,7 +32,7 @@ namespace {
 // would make the fresh-copy step delete the root's parent.
 bool isServableSlug(const QString& slug) {
     return !slug.isEmpty() && slug != "." && slug != ".." && !slug.contains('/') &&
-           !slug.contains(QChar(0));
+           !slug.contains(QChar(0)) && slug != QLatin1String(ServerEnvironment::kFolderName);
 }
 
 enum class RootState { Ok, OtherOwner, Unusable };
@@ -253,7 +254,8 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, cons
             QStringLiteral("No free port between %1 and %2.").arg(range->first).arg(range->second));
     }
     const qint32 pid = shellBackground(
-        tools().python3, {"-m", "http.server", QString::number(*port), "--bind", "0.0.0.0"}, dir);
+        tools().python3, {"-m", "http.server", QString::number(*port), "--bind", "0.0.0.0"}, dir,
+        ServerEnvironment::prepare(*root + "/" + ServerEnvironment::kFolderName));
     if (pid < 1) {
         return fail(QStringLiteral("%1 could not be started.").arg(tools().python3));
     }

@@ -157,8 +157,7 @@ TEST(Shell, TimeLimitKillsTheChildAndGivesEmptyText) {
 
 TEST(Shell, TimeLimitAlsoEndsWhatTheChildStarted) {
     const QString pidFile = QDir::homePath() + "/grandchild.pid";
-    EXPECT_EQ(shell(kSh, {"-c", "sleep 30 & echo $! > \"$0\"; wait", pidFile}, std::nullopt,
-                    300ms),
+    EXPECT_EQ(shell(kSh, {"-c", "sleep 30 & echo $! > \"$0\"; wait", pidFile}, std::nullopt, 300ms),
               "");
     QFile file(pidFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -188,6 +187,50 @@ TEST(ShellBackground, ReturnsAtOnceAndRunsInItsOwnSession) {
     EXPECT_NE(::getsid(pid), ::getsid(0));
     ::kill(pid, SIGTERM);
     EXPECT_TRUE(waitUntilGone(pid, 3s));
+}
+
+// The child's environment is ours with the given variables replaced; a
+// bad entry starts nothing.
+TEST(ShellBackground, GivenVariablesReplaceInheritedOnes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString out = dir.filePath("env");
+    qputenv("VARNHOLT_KEPT", "kept");
+    qputenv("VARNHOLT_SET", "old");
+    const qint32 pid = shellBackground(kSh,
+                                       {"-c",
+                                        "printf '%s %s %s' \"$VARNHOLT_KEPT\" \"$VARNHOLT_SET\" "
+                                        "\"$VARNHOLT_NEW\" > '" +
+                                            out + "'"},
+                                       std::nullopt, {"VARNHOLT_SET=new=1", "VARNHOLT_NEW=/a b"});
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(waitUntilGone(pid, 3s));
+    EXPECT_EQ(test::readFile(out), "kept new=1 /a b");
+    for (const QString& bad : {QString("=x"), QString("NOEQUALS"), QString("A=x") + QChar(0)}) {
+        EXPECT_EQ(shellBackground(kSh, {"-c", "exit 0"}, std::nullopt, {bad}), -1);
+    }
+    qunsetenv("VARNHOLT_KEPT");
+    qunsetenv("VARNHOLT_SET");
+}
+
+// runCommand keeps what shell() drops: the exit status and standard error.
+TEST(RunCommand, KeepsExitStatusAndTheTailOfStandardError) {
+    const CommandResult ok = runCommand(kSh, {"-c", "echo out; echo err >&2"});
+    EXPECT_TRUE(ok.ran);
+    EXPECT_EQ(ok.exitStatus, 0);
+    EXPECT_EQ(ok.output, "out\n");
+    EXPECT_EQ(ok.errorTail, "err\n");
+    const CommandResult failed =
+        runCommand(kPython, {"-c",
+                             "import sys\nsys.stderr.write('e' * (1 << 20) + '\\nlast\\n')"
+                             "\nprint('o' * (1 << 20))\nsys.exit(3)"});
+    EXPECT_TRUE(failed.ran);
+    EXPECT_EQ(failed.exitStatus, 3);
+    EXPECT_EQ(failed.output.size(), (1 << 20) + 1);
+    EXPECT_EQ(failed.errorTail.size(), CommandResult::kErrorTailBytes);
+    EXPECT_TRUE(failed.errorTail.endsWith("\nlast\n"));
+    EXPECT_EQ(runCommand(kSh, {"-c", "kill -9 $$"}).exitStatus, -1);
+    EXPECT_FALSE(runCommand("/nonexistent/program", {}).ran);
 }
 
 TEST(ShellBackground, OutputGoesNowhere) {

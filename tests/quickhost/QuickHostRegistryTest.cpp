@@ -487,6 +487,36 @@ TEST_F(QuickHostRegistryTest, FailuresNameTheirCause) {
     EXPECT_TRUE(reg.lastFailure().isEmpty());
 }
 
+// Text is sent as UTF-8 so browsers show it as written; a page keeps the
+// encoding it names itself.
+TEST_F(QuickHostRegistryTest, TextFilesCarryAUtf8Charset) {
+    const QString pkg = makePackage("Text");
+    writeFile(pkg + "/notes.txt", "h\xc3\xa9llo");
+    writeFile(pkg + "/data.json", "{}");
+    writeFile(pkg + "/index.html", "<p>page");
+    writeFile(pkg + "/photo.png", "png");
+    QuickHostRegistry reg = registry();
+    const auto entry = start(reg, pkg);
+    ASSERT_TRUE(entry.has_value());
+    const struct {
+        const char* target;
+        const char* type;
+    } cases[] = {
+        {"/notes.txt", "text/plain; charset=utf-8"},
+        {"/data.json", "application/json; charset=utf-8"},
+        {"/index.html", "text/html"},
+        {"/photo.png", "image/png"},
+    };
+    for (const auto& c : cases) {
+        const auto reply = httpGet(entry->port, c.target);
+        ASSERT_TRUE(reply.has_value()) << c.target;
+        EXPECT_TRUE(reply->headers.contains(QByteArray("\r\nContent-type: ") + c.type + "\r\n"))
+            << c.target << "\n"
+            << reply->headers.constData();
+    }
+    EXPECT_EQ(httpGet(entry->port, "/notes.txt")->body, "h\xc3\xa9llo");
+}
+
 // After the app restarts, a package whose server still runs shows it again.
 TEST_F(QuickHostRegistryTest, AdoptsTheServerOfAPackageFromAnEarlierRun) {
     const QString pkg = makePackage("Earlier Run");

@@ -55,6 +55,7 @@ std::optional<HttpReply> getOnce(qint64 port, const QByteArray& target) {
     }
     HttpReply reply;
     reply.status = raw.mid(raw.indexOf(' ') + 1, 3).toInt();
+    reply.headers = raw.left(headerEnd);
     reply.body = raw.mid(headerEnd + 4);
     return reply;
 }

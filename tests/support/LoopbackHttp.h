@@ -9,6 +9,7 @@ namespace varnholt::test {
 
 struct HttpReply {
     int status = 0;
+    QByteArray headers;  // the status line and header lines, as sent
     QByteArray body;
 };
 
