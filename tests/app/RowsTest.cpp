@@ -2,6 +2,8 @@
 #include <QLabel>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 #include "ChildProcess.h"
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
@@ -199,6 +201,22 @@ TEST_F(RowsTest, AStartThatFailsSaysWhy) {
     click(delegate->recentStack(), "Gone", "Restart");
     EXPECT_EQ(alerts,
               QStringList{"Couldn't host that|The package folder " + gone + " does not exist."});
+}
+
+// A package folder whose name is not valid UTF-8 is listed, and its Start
+// says why it cannot be served rather than the row going missing.
+TEST_F(RowsTest, APackageNamedInBadUtf8IsListedAndRefusedWithAReason) {
+    const QByteArray raw = QFile::encodeName(HostScanner::packagesFolder()) + "/Caf\xe9";
+    QDir().mkpath(HostScanner::packagesFolder());
+    ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
+    delegate->refresh();
+    const QString title = QStringLiteral("Caf\uFFFD");
+    ASSERT_NE(rowFor(delegate->quickStack(), title), nullptr);
+    click(delegate->quickStack(), title, "Start");
+    EXPECT_EQ(alerts, QStringList{"Couldn't host that|The name \u201C" + title +
+                                  "\u201D is not valid UTF-8, so it can't be hosted. Rename it "
+                                  "and try again."});
+    ::rmdir(raw.constData());
 }
 
 TEST_F(RowsTest, RecentRowsOfferRestartOnlyForStoppedPackagesAndDismissRemovesTheEvent) {

@@ -166,6 +166,31 @@ TEST_F(PackagePickTest, PickedFolderEndsUpServed) {
     EXPECT_EQ(test::httpGet(entry->port, "/HOW%20TO%20SHARE.txt")->status, 404);
 }
 
+// Files named like the entries a served copy leaves out still download.
+TEST_F(PackagePickTest, AFileNamedLikeAnExcludedEntryStillDownloads) {
+    const auto first = test::freePortBlock(41000, 48999, 2);
+    ASSERT_TRUE(first.has_value());
+    QuickHostRegistry reg(m_home.scratch() + "/quick", *first, *first + 1);
+    for (const QString name : {"HOW TO SHARE.txt", "Varnholt.command"}) {
+        const QString pick = m_home.scratch() + "/" + name;
+        writeFile(pick, "mine: " + name.toUtf8());
+        const auto dir = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick,
+                                                  HostScanner::packagesFolder())
+                             .packageDir;
+        ASSERT_TRUE(dir.has_value());
+        const auto entry = reg.start(*dir, kHostMjs);
+        ASSERT_TRUE(entry.has_value()) << reg.lastFailure().toStdString();
+        m_pids.push_back(entry->pid);
+        const QByteArray page = test::httpGet(entry->port, "/")->body;
+        const qsizetype at = page.indexOf("href=\"") + 6;
+        const QByteArray href = page.mid(at, page.indexOf('"', at) - at);
+        EXPECT_EQ(test::httpGet(entry->port, "/" + href)->body, "mine: " + name.toUtf8())
+            << href.constData();
+        EXPECT_TRUE(page.contains("download=\"" + name.toUtf8() + "\""));
+        reg.stop(*dir);
+    }
+}
+
 // The script finds the desktop on its own; it must land where the app lists
 // packages, also when user-dirs.dirs moves the desktop.
 TEST_F(PackagePickTest, PackageLandsInTheFolderTheAppLists) {
