@@ -115,15 +115,7 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
     test::PortHolder holder;
     ASSERT_TRUE(holder.hold(*port));
     QuickHostRegistry narrow(home.scratch() + "/quick", *port, *port);
-    delegate = std::make_unique<AppDelegate>(narrow);
-    delegate->setDataSource([this] {
-        ++refreshes;
-        return data;
-    });
-    delegate->setAlertHook([this](const QString& message, const QString& informative) {
-        alerts << message + QLatin1Char('|') + informative;
-    });
-    delegate->buildWindow();
+    build(&narrow);
     const QString package = test::makePackage("Picked");
     writeStub({answer(package)});
     const int before = refreshes;

@@ -29,8 +29,9 @@ protected:
     PanelData data;
     int refreshes = 0;
 
-    void build() {
-        delegate = std::make_unique<AppDelegate>(registry);
+    // Over the fixture's registry, or the given one.
+    void build(QuickHostRegistry* over = nullptr) {
+        delegate = std::make_unique<AppDelegate>(over ? *over : registry);
         delegate->setDataSource([this] {
             ++refreshes;
             return data;
