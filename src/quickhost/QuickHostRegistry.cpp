@@ -1,7 +1,6 @@
 #include "QuickHostRegistry.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -14,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "NameCheck.h"
@@ -82,43 +82,49 @@ bool isRealDir(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// A copy of a package with read-only folders cannot be emptied as it is;
-// opens every folder of the tree up for ourselves first. lstat first, so a
-// link is never followed (nobody else can swap one in: the root is private).
-void openUpTree(const QByteArray& path) {
+// The names in a folder, as bytes: the toolkit's listings skip names that
+// are not valid UTF-8, and the copy must not keep what they miss.
+QList<QByteArray> rawEntries(const QByteArray& dir) {
+    QList<QByteArray> names;
+    if (DIR* handle = ::opendir(dir.constData())) {
+        while (const dirent* entry = ::readdir(handle)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..") {
+                names << name;
+            }
+        }
+        ::closedir(handle);
+    }
+    return names;
+}
+
+// Deletes the tree at path by its bytes (names that are not valid UTF-8
+// included), never following a link: lstat first, and nobody else can swap
+// a link in, the root being private. Folders are opened up for ourselves
+// first, since a copy of a package with read-only folders cannot be emptied
+// as it is.
+void removeTree(const QByteArray& path) {
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (::lstat(path.constData(), &st) != 0) {
+        return;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        ::unlink(path.constData());
         return;
     }
     if ((st.st_mode & S_IRWXU) != S_IRWXU) {
         ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
     }
-    DIR* dir = ::opendir(path.constData());
-    if (dir == nullptr) {
-        return;
+    for (const QByteArray& name : rawEntries(path)) {
+        removeTree(path + '/' + name);
     }
-    QList<QByteArray> children;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..") {
-            children << path + '/' + name;
-        }
-    }
-    ::closedir(dir);
-    for (const QByteArray& child : children) {
-        openUpTree(child);
-    }
+    ::rmdir(path.constData());
 }
 
-// Deletes whatever is at path without ever following a link; true when
-// nothing is left there.
+// Deletes whatever is at path; true when nothing is left there. A copy
+// left half-deleted would go on serving files the package no longer holds.
 bool removePath(const QString& path) {
-    if (isRealDir(path)) {
-        openUpTree(QFile::encodeName(path));
-        QDir(path).removeRecursively();
-    } else if (lexists(path)) {
-        QFile::remove(path);
-    }
+    removeTree(QFile::encodeName(path));
     return !lexists(path);
 }
 
@@ -143,16 +149,16 @@ void flattenSite(const QString& dir) {
         }
         break;
     }
-    const QStringList names = QDir(source).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    for (const QString& name : names) {
-        const QString target = dir + "/" + name;
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(dir);
+    for (const QByteArray& name : rawEntries(from)) {
+        const QByteArray target = to + '/' + name;
+        struct stat st {};
         // rename() would silently replace an existing file; moves never do.
-        if (lexists(target)) {
+        if (::lstat(target.constData(), &st) == 0) {
             continue;
         }
-        ::rename(QFile::encodeName(source + "/" + name).constData(),
-                 QFile::encodeName(target).constData());
+        ::rename((from + '/' + name).constData(), target.constData());
     }
     removePath(source);  // what could not move goes with it
 }
@@ -160,29 +166,38 @@ void flattenSite(const QString& dir) {
 // rsync keeps only links that stay inside the package, but flattening moves
 // the site's entries one level up, where a link like "../README" now leads out
 // of the served folder. The server follows links, so none may lead out.
-void removeEscapingLinks(const QString& dir) {
-    const QString canonicalDir = QFileInfo(dir).canonicalFilePath();
-    if (canonicalDir.isEmpty()) {
-        return;
-    }
-    QStringList doomed;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        if (!info.isSymLink()) {
+void removeEscapingLinks(const QByteArray& dir, const QByteArray& canonicalDir) {
+    for (const QByteArray& name : rawEntries(dir)) {
+        const QByteArray path = dir + '/' + name;
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0) {
             continue;
         }
-        const QString target = info.canonicalFilePath();
+        if (S_ISDIR(st.st_mode)) {
+            removeEscapingLinks(path, canonicalDir);
+            continue;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            continue;
+        }
+        char* real = ::realpath(path.constData(), nullptr);
+        const QByteArray target = real ? QByteArray(real) : QByteArray();
+        ::free(real);
         if (target.isEmpty() ||
-            (target != canonicalDir && !target.startsWith(canonicalDir + "/"))) {
-            doomed << info.filePath();
+            (target != canonicalDir && !target.startsWith(canonicalDir + '/'))) {
+            ::unlink(path.constData());
         }
     }
-    for (const QString& link : doomed) {
-        QFile::remove(link);
+}
+
+void removeEscapingLinks(const QString& dir) {
+    char* real = ::realpath(QFile::encodeName(dir).constData(), nullptr);
+    if (real == nullptr) {
+        return;
     }
+    const QByteArray canonicalDir(real);
+    ::free(real);
+    removeEscapingLinks(QFile::encodeName(dir), canonicalDir);
 }
 
 }  // namespace

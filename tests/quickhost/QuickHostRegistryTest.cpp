@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -429,6 +430,31 @@ TEST_F(QuickHostRegistryTest, RestartServesWhatThePackageHoldsNow) {
     EXPECT_EQ(readFile(outside + "/keep.txt"), "keep");
     setMode(pkg + "/docs", 0755);
     setMode(outside, 0755);
+}
+
+// A name that is not valid UTF-8 is copied, served and replaced by its
+// bytes; the server's own listing links to it.
+TEST_F(QuickHostRegistryTest, NamesThatAreNotUtf8AreServedByTheirBytes) {
+    const QString pkg = makePackage("Bytes");
+    writeFile(pkg + "/site/index.html", "home");
+    const QByteArray native = QFile::encodeName(pkg);
+    for (const QByteArray& name : {native + "/bad-\xff.txt", native + "/site/inner-\xfe.txt"}) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "raw", 3), 3);
+        ::close(fd);
+    }
+    QuickHostRegistry reg = registry();
+    for (int round = 0; round < 2; ++round) {  // the second start replaces the first copy
+        const auto entry = start(reg, pkg);
+        ASSERT_TRUE(entry.has_value()) << reg.lastFailure().toStdString();
+        const QByteArray served = QFile::encodeName(m_root + "/bytes");
+        struct stat st {};
+        EXPECT_EQ(::lstat((served + "/bad-\xff.txt").constData(), &st), 0);
+        EXPECT_EQ(::lstat((served + "/inner-\xfe.txt").constData(), &st), 0);
+        EXPECT_EQ(httpGet(entry->port, "/bad-%ED%B3%BF.txt")->body, "raw");
+        reg.stop(pkg);
+    }
 }
 
 // Each start waits until its server listens, so the next one never picks the
