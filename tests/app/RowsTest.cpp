@@ -203,6 +203,25 @@ TEST_F(RowsTest, AStartThatFailsSaysWhy) {
               QStringList{"Couldn't host that|The package folder " + gone + " does not exist."});
 }
 
+// After the app restarts, a package whose server still runs shows Stop and
+// its port, and Stop ends that server.
+TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
+    const QString alpha = test::makePackage("Alpha");
+    startedPaths << alpha;
+    QuickHostRegistry earlier(home.scratch() + "/quick", kFirstPort, kLastPort);
+    const auto entry = earlier.start(alpha, delegate->hostMjsPath());
+    ASSERT_TRUE(entry.has_value()) << earlier.lastFailure().toStdString();
+    delegate->setDataSource({});  // the real refresh
+    delegate->refresh();
+    QWidget* row = rowFor(delegate->quickStack(), "Alpha");
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(buttonTitles(row), (QStringList{"Stop", "Remove"}));
+    EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(),
+              ":" + QString::number(entry->port));
+    click(delegate->quickStack(), "Alpha", "Stop");
+    EXPECT_TRUE(test::waitUntilGone(entry->pid, 5s));
+}
+
 // A package folder whose name is not valid UTF-8 is listed, and its Start
 // says why it cannot be served rather than the row going missing.
 TEST_F(RowsTest, APackageNamedInBadUtf8IsListedAndRefusedWithAReason) {
