@@ -101,8 +101,6 @@ bool reapBefore(pid_t pid, SteadyClock::time_point deadline, int* status) {
     }
 }
 
-// Launches executable with stdin inherited, stdout on stdoutFd and stderr on
-// stderrFd (each the null device when -1). Returns the pid or -1.
 // Our environment with the given "NAME=value" entries in place of the
 // variables of those names; false when an entry cannot pass to the child.
 bool mergedEnvironment(const QStringList& overrides, std::vector<QByteArray>* out) {
@@ -110,8 +108,7 @@ bool mergedEnvironment(const QStringList& overrides, std::vector<QByteArray>* ou
     QList<QByteArray> names;
     for (const QString& entry : overrides) {
         QByteArray native;
-        const qsizetype equals = entry.indexOf(QLatin1Char('='));
-        if (equals <= 0 || !toNative(entry, true, &native)) {
+        if (entry.indexOf(QLatin1Char('=')) <= 0 || !toNative(entry, true, &native)) {
             return false;
         }
         names << native.left(native.indexOf('=') + 1);
@@ -130,6 +127,9 @@ bool mergedEnvironment(const QStringList& overrides, std::vector<QByteArray>* ou
     return true;
 }
 
+// Launches executable with stdin inherited, stdout on stdoutFd and stderr on
+// stderrFd (each the null device when -1), in our environment changed by
+// `environment` (see mergedEnvironment). Returns the pid or -1.
 pid_t launch(const QString& executable, const QStringList& arguments,
              const std::optional<QString>& cwd, int stdoutFd, int stderrFd, bool ownSession,
              const QStringList& environment = {}) {
