@@ -211,7 +211,8 @@ TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
     QuickHostRegistry earlier(home.scratch() + "/quick", kFirstPort, kLastPort);
     const auto entry = earlier.start(alpha, delegate->hostMjsPath());
     ASSERT_TRUE(entry.has_value()) << earlier.lastFailure().toStdString();
-    delegate->setDataSource({});  // the real refresh
+    ASSERT_TRUE(test::httpGet(entry->port, "/"));  // listening, so the scan lists it
+    delegate->setDataSource({});                   // the real refresh
     delegate->refresh();
     QWidget* row = rowFor(delegate->quickStack(), "Alpha");
     ASSERT_NE(row, nullptr);

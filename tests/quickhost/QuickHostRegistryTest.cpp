@@ -551,6 +551,7 @@ TEST_F(QuickHostRegistryTest, AdoptsTheServerOfAPackageFromAnEarlierRun) {
     QuickHostRegistry earlier = registry(3);
     const auto entry = start(earlier, pkg);
     ASSERT_TRUE(entry.has_value());
+    ASSERT_TRUE(httpGet(entry->port, "/").has_value());  // listening, so the scan lists it
     // A python server of this user working elsewhere is not the package's.
     QDir().mkpath(m_scratch + "/plain");
     auto stranger =
