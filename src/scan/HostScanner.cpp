@@ -1,5 +1,6 @@
 #include "HostScanner.h"
 
+#include <QDir>
 #include <QHash>
 #include <QSet>
 
@@ -41,6 +42,24 @@ QString trimmedSpacesAndTabs(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+QString withoutLineEnd(QString text) {
+    while (!text.isEmpty() &&
+           (text.back() == QLatin1Char('\n') || text.back() == QLatin1Char('\r'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// A relative --directory is taken from the server's working directory; when
+// that cannot be read the folder stays unknown rather than guessed.
+QString absoluteFolder(qint32 pid, const QString& folder, ProcessSource& source) {
+    if (folder.isEmpty() || QDir::isAbsolutePath(folder)) {
+        return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+    }
+    const QString cwd = source.workingDirectory(pid);
+    return cwd.isEmpty() ? QString() : QDir::cleanPath(cwd + QLatin1Char('/') + folder);
+}
+
 QString key(qint32 pid, qint64 port) {
     return QString::number(pid) + QLatin1Char('-') + QString::number(port);
 }
@@ -60,7 +79,7 @@ QList<HostedPort> scan(ProcessSource& source) {
     // unreadable pid (0) may stand for several processes, so it is never
     // cached.
     QHash<qint32, QString> fullCommands;
-    QHash<qint32, QString> names;
+    QHash<qint32, QString> folders;
 
     // The whitelist test goes to the source as well, so a source that can
     // tell names apart early need not look further into processes this loop
@@ -106,18 +125,21 @@ QList<HostedPort> scan(ProcessSource& source) {
             continue;
         }
 
-        QString name;
-        if (cacheable && names.contains(socket.pid)) {
-            name = names.value(socket.pid);
+        QString folder;
+        if (cacheable && folders.contains(socket.pid)) {
+            folder = folders.value(socket.pid);
         } else {
-            name = friendlyName(socket.pid, socket.command, fullCommand, source);
+            folder = servedFolder(socket.pid, fullCommand, source);
             if (cacheable) {
-                names.insert(socket.pid, name);
+                folders.insert(socket.pid, folder);
             }
         }
+        const QString name = folder.isEmpty() ? socket.command : lastPathComponent(folder);
 
         kept.insert(recordKey);
-        records.append(HostedPort{socket.pid, socket.command, *port, scope, name});
+        records.append(HostedPort{socket.pid, socket.command, *port, scope, name,
+                                  withoutLineEnd(fullCommand), host,
+                                  absoluteFolder(socket.pid, folder, source)});
     }
 
     std::stable_sort(records.begin(), records.end(),
@@ -144,6 +166,11 @@ QString friendlyName(qint32 pid, const QString& command, const QString& fullComm
 
 QString friendlyName(qint32 pid, const QString& command, const QString& fullCommand,
                      ProcessSource& source) {
+    const QString folder = servedFolder(pid, fullCommand, source);
+    return folder.isEmpty() ? command : lastPathComponent(folder);
+}
+
+QString servedFolder(qint32 pid, const QString& fullCommand, ProcessSource& source) {
     static const QString option = QStringLiteral("--directory ");
     const qsizetype at = fullCommand.indexOf(option);
     if (at >= 0) {
@@ -167,15 +194,15 @@ QString friendlyName(qint32 pid, const QString& command, const QString& fullComm
         }
         folder = folder.mid(begin, end - begin);
         if (!folder.isEmpty()) {
-            return lastPathComponent(folder);
+            return folder;
         }
     }
 
     const QString cwd = source.workingDirectory(pid);
     if (!cwd.isEmpty() && cwd != QLatin1String("/")) {
-        return lastPathComponent(cwd);
+        return cwd;
     }
-    return command;
+    return {};
 }
 
 QString ssid() {

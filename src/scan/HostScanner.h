@@ -34,6 +34,9 @@ QString friendlyName(qint32 pid, const QString& command, const QString& fullComm
 QString friendlyName(qint32 pid, const QString& command, const QString& fullCommand,
                      ProcessSource& source);
 QString lastPathComponent(const QString& path);
+// The folder friendlyName names a server after: the --directory argument as
+// written, else a working directory other than "/"; empty when neither.
+QString servedFolder(qint32 pid, const QString& fullCommand, ProcessSource& source);
 
 // True when no process holds an internet socket (TCP or UDP, any state) on
 // port. A port outside 1...65535 is never free.

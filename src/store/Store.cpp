@@ -25,6 +25,7 @@ const QString kDefaultOpenFolder = QStringLiteral("defaultOpenFolder");
 const QString kCollapsedPrefix = QStringLiteral("collapsed.");
 const QString kPanelCollapsed = QStringLiteral("panelCollapsed");
 const QString kRecentEvents = QStringLiteral("recentEvents");
+const QString kNotifyWhenExposed = QStringLiteral("notifyWhenExposed");
 
 // The settings are opened afresh on every call: nothing of ours outlives it,
 // and a test that moves the settings path is followed at once.
@@ -164,6 +165,15 @@ bool collapsed(const QString& id) {
 
 void setCollapsed(const QString& id, bool value) {
     write(kCollapsedPrefix + id, value);
+}
+
+bool notifyWhenExposed() {
+    // On unless the user turned it off: being told is the point of the alert.
+    return !read(kNotifyWhenExposed).isValid() || readBool(kNotifyWhenExposed);
+}
+
+void setNotifyWhenExposed(bool value) {
+    write(kNotifyWhenExposed, value);
 }
 
 bool panelCollapsed() {

@@ -32,6 +32,10 @@ void setCollapsed(const QString& id, bool value);
 bool panelCollapsed();
 void setPanelCollapsed(bool value);
 
+// Whether a server that opens to the network is announced; on when unset.
+bool notifyWhenExposed();
+void setNotifyWhenExposed(bool value);
+
 // The recent log, newest first.
 QList<RecentEvent> recent();
 void setRecent(const QList<RecentEvent>& events);

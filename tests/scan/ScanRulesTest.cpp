@@ -264,6 +264,31 @@ TEST(ScanRules, OneLookupPerProcessAcrossItsSockets) {
     EXPECT_EQ(source.cwdCalls, (QList<qint32>{30}));
 }
 
+TEST(ScanRules, RecordsKeepTheDetailsBehindTheName) {
+    FakeProcessSource source;
+    source.listing =
+        "p40\ncpython3\nn*:8000\np41\ncnode\nn127.0.0.1:5173\np42\ncpython3\nn[::1]:8001\n"
+        "p43\ncnode\nn*:3000\n";
+    source.commands = {{40, "python3 -m http.server 8000 --directory site\n"},
+                       {41, "node node_modules/.bin/vite\n"},
+                       {42, "python3 -m http.server --directory /srv/a/../b\n"},
+                       {43, "node server.js\n"}};
+    source.cwds = {{40, "/w/shop"}, {41, "/w/app"}, {43, "/"}};
+    const auto records = HostScanner::scan(source);
+    ASSERT_EQ(records.size(), 4);
+    // A relative --directory is resolved from the working directory.
+    EXPECT_EQ(records[0].fullCommand, "node server.js");
+    EXPECT_EQ(records[0].address, "*");
+    EXPECT_EQ(records[0].servedFolder, "");  // named after its command
+    EXPECT_EQ(records[1].servedFolder, "/w/app");
+    EXPECT_EQ(records[1].address, "127.0.0.1");
+    EXPECT_EQ(records[2].fullCommand, "python3 -m http.server 8000 --directory site");
+    EXPECT_EQ(records[2].servedFolder, "/w/shop/site");
+    EXPECT_EQ(records[2].friendlyName, "site");
+    EXPECT_EQ(records[3].servedFolder, "/srv/b");
+    EXPECT_EQ(records[3].address, "[::1]");
+}
+
 // ---- naming ----
 
 TEST(FriendlyName, Cases) {

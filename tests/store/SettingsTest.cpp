@@ -276,3 +276,14 @@ TEST_F(StoreTest, UnreadableFileReadsAsFallbacksAndIsReplacedByTheNextWrite) {
     EXPECT_EQ(onDisk("collapsed.hosted").toString(), "true");
     EXPECT_FALSE(onDiskHas("panelCollapsed"));
 }
+
+TEST_F(StoreTest, NetworkNoticesAreOnUntilTurnedOff) {
+    EXPECT_TRUE(Store::notifyWhenExposed());
+    Store::setNotifyWhenExposed(false);
+    reloadFromDisk();
+    EXPECT_FALSE(Store::notifyWhenExposed());
+    Store::setNotifyWhenExposed(true);
+    EXPECT_TRUE(Store::notifyWhenExposed());
+    writeRaw("[General]\nnotifyWhenExposed=false\n");
+    EXPECT_FALSE(Store::notifyWhenExposed());
+}
