@@ -6,6 +6,7 @@
 
 #include "ElidedLabel.h"
 #include "FlippedStackView.h"
+#include "RowActions.h"
 #include "RowBuilders.h"
 #include "RowSync.h"
 #include "SectionHeader.h"
@@ -76,8 +77,11 @@ void AppDelegate::apply(const PanelData& data) {
     m_hostedHeader->setSuffix(countSuffix(serverCount));
     QList<RowPlan> plans;
     for (const HostedPort& server : data.servers) {
-        plans.append({hostedRowKey(server, data.address),
-                      [server, address = data.address] { return makeHostedRow(server, address); }});
+        plans.append({hostedRowKey(server, data.address), [server, address = data.address] {
+                          QWidget* row = makeHostedRow(server, address);
+                          addHostedRowActions(row, server, address);
+                          return row;
+                      }});
     }
     QList<QWidget*> changed;
     if (syncRows(m_hostedStack, plans, {})) {
@@ -88,8 +92,15 @@ void AppDelegate::apply(const PanelData& data) {
     m_quickListRow->setHidden(data.quickCollapsed);
     plans.clear();
     for (const QuickHostPackage& package : data.quick) {
-        plans.append({quickHostRowKey(package, m_registry.info(package.path), m_hostMjsPath),
-                      [this, package] { return makeQuickHostRow(package, m_hostMjsPath, this); }});
+        // The row's menu opens the server at the LAN address, so a new
+        // address rebuilds the row.
+        const std::optional<QuickHostEntry> running = m_registry.info(package.path);
+        plans.append({quickHostRowKey(package, running, m_hostMjsPath) + QChar(0x1f) + data.address,
+                      [this, package, running, address = data.address] {
+                          QWidget* row = makeQuickHostRow(package, m_hostMjsPath, this);
+                          addQuickHostRowActions(row, package, running, address);
+                          return row;
+                      }});
     }
     if (syncRows(m_quickStack, plans, {})) {
         changed.append(m_quickStack);

@@ -219,7 +219,9 @@ QWidget* makeRecentRow(const Store::RecentEvent& event, const QString& hostMjs,
 QString hostedRowKey(const HostedPort& server, const QString& ip) {
     return QStringList{QString::number(server.pid),  server.command,
                        QString::number(server.port), server.scope,
-                       server.friendlyName,          ip}
+                       server.friendlyName,          ip,
+                       server.fullCommand,           server.address,
+                       server.servedFolder}
         .join(kSep);
 }
 
