@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   lsof procps rsync python3 nodejs iproute2 iw
   xvfb xauth fonts-noto-color-emoji
+  dbus-daemon dbus-bin
 )
 
 missing=()

@@ -15,9 +15,11 @@
 #include "AppMenu.h"
 #include "ClosureButton.h"
 #include "ElidedLabel.h"
+#include "ExposureMonitor.h"
 #include "ItemChooser.h"
 #include "PanelPlatform.h"
 #include "PlatformMenu.h"
+#include "PreferenceItems.h"
 #include "SharePopup.h"
 #include "SingleInstance.h"
 #include "exec/NodeResolver.h"
@@ -78,6 +80,7 @@ bool AppDelegate::launch() {
 
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setWindowIcon(makeAppIcon());
+    m_exposure = ExposureMonitor::create(this);
     buildWindow();
     checkTray();  // before the first show: it picks the kind of window
     buildMainMenu();
@@ -108,6 +111,9 @@ void AppDelegate::buildStatusItem() {
     m_statusItem->setToolTip(QStringLiteral("Varnholt"));
     m_statusMenu = std::make_unique<QMenu>();
     fillAppMenu(m_statusMenu.get(), this, true);
+    if (m_exposure) {
+        m_exposure->setTray(m_statusItem);
+    }
     m_statusItem->setContextMenu(m_statusMenu.get());
     connect(m_statusItem, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {

@@ -26,6 +26,7 @@ namespace varnholt {
 
 class ClosureButton;
 class ElidedLabel;
+class ExposureMonitor;
 class FlippedStackView;
 class QuickHostRegistry;
 class SectionHeader;
@@ -106,9 +107,14 @@ public:
     QuickHostRegistry& registry() { return m_registry; }
     const QString& hostMjsPath() const { return m_hostMjsPath; }
     void setAlertHook(AlertHook hook) { m_alert = std::move(hook); }
+    void showAlert(const QString& message, const QString& informative);
     void setDataSource(DataSource source) { m_dataSource = std::move(source); }
     void setTrayProbe(Probe probe) { m_trayProbe = std::move(probe); }
     void setCompositorProbe(Probe probe) { m_compositorProbe = std::move(probe); }
+    // Keeps the tray's badge and the network notices in step with each
+    // refresh; launch() makes the app's own.
+    ExposureMonitor* exposureMonitor() const { return m_exposure; }
+    void setExposureMonitor(ExposureMonitor* monitor) { m_exposure = monitor; }
 
     ActivatingPanel* window() const { return m_window; }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
@@ -167,7 +173,6 @@ private:
     void watchScreens();
     // Brings an open chooser of this kind forward; false when there is none.
     bool raiseChooser(bool allowFiles);
-    void showAlert(const QString& message, const QString& informative);
 
     QuickHostRegistry& m_registry;
     AlertHook m_alert;
@@ -224,6 +229,7 @@ private:
     QPointer<ItemChooser> m_chooser;
     QPointer<QPropertyAnimation> m_collapseAnimation;
     SingleInstance* m_instance = nullptr;
+    ExposureMonitor* m_exposure = nullptr;
     bool m_refreshDeferred = false;
 };
 

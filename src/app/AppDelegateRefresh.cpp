@@ -5,6 +5,7 @@
 #include <QLayout>
 
 #include "ElidedLabel.h"
+#include "ExposureMonitor.h"
 #include "FlippedStackView.h"
 #include "RowActions.h"
 #include "RowBuilders.h"
@@ -135,6 +136,10 @@ void AppDelegate::apply(const PanelData& data) {
     layOutOnce(changed);
     // The network line's height can change with its text.
     updateMinimumSize();
+
+    if (m_exposure) {
+        m_exposure->update(data);
+    }
 }
 
 }  // namespace varnholt

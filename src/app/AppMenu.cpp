@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "AppDelegate.h"
+#include "PreferenceItems.h"
 
 namespace varnholt {
 
@@ -18,6 +19,12 @@ void fillAppMenu(QMenu* menu, AppDelegate* delegate, bool withShowHide) {
         });
         menu->addSeparator();
     }
+    addPreferenceItems(menu, [self](const QString& message, const QString& detail) {
+        if (self) {
+            self->showAlert(message, detail);
+        }
+    });
+    menu->addSeparator();
     QAction* quit = menu->addAction(QStringLiteral("Quit Varnholt"), delegate, [self] {
         if (self) {
             self->quit();

@@ -25,6 +25,9 @@ TempHome::TempHome() : m_dir(QDir::tempPath() + "/varnholt-test-XXXXXX") {
     setEnv("XDG_DATA_HOME", home + "/.local/share");
     setEnv("XDG_CACHE_HOME", home + "/.cache");
     setEnv("XDG_RUNTIME_DIR", home + "/runtime");
+    // A session bus that is not there: nothing a test does can reach the
+    // user's desktop (notifications included).
+    setEnv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/runtime/no-bus");
     // Without a user-dirs file the desktop folder is HOME/Desktop.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home + "/.config");
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home + "/.config");
@@ -43,9 +46,8 @@ TempHome::~TempHome() {
 void TempHome::setEnv(const char* name, const QString& value) {
     const QByteArray key(name);
     if (m_saved.find(key) == m_saved.end()) {
-        m_saved[key] = qEnvironmentVariableIsSet(name)
-                           ? std::optional<QByteArray>(qgetenv(name))
-                           : std::nullopt;
+        m_saved[key] = qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                       : std::nullopt;
     }
     qputenv(name, value.toUtf8());
 }

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+#include "scan/HostedPort.h"
+
+namespace varnholt {
+
+// Tells which servers have just become reachable from the network, so each
+// is announced once. A server is known by its process and port; it stays
+// known while its process lives, so a scan that misses it (or fails
+// outright and lists nothing) never makes it new again.
+class ExposureTracker {
+public:
+    using Alive = std::function<bool(qint32 pid)>;
+
+    explicit ExposureTracker(Alive alive = processAlive);
+
+    // The NET servers with a process id that were not known before, in
+    // listing order. The first call only learns what is there: servers
+    // present at start are never new.
+    QList<HostedPort> update(const QList<HostedPort>& servers);
+
+    // Whether the process still exists (one owned by another user counts).
+    static bool processAlive(qint32 pid);
+
+private:
+    Alive m_alive;
+    bool m_started = false;
+    QSet<QString> m_known;
+};
+
+// The servers the network can reach.
+QList<HostedPort> netServers(const QList<HostedPort>& servers);
+
+// "shop is now reachable from Home Net at http://192.168.1.23:3000/", or
+// "…from the network…" without a network name. Without a LAN address there is
+// no URL to give, so the port is named instead.
+QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid);
+
+// The tray's tooltip: the app's name, then each reachable server.
+QString exposureToolTip(const QList<HostedPort>& servers);
+
+}  // namespace varnholt

@@ -1,0 +1,297 @@
+// Telling the user what the network can reach: the tray's badge and tooltip,
+// one notice per server that opens, the desktop's notification service on a
+// private bus, and the login entry.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+
+#include <unistd.h>
+
+#include "ChildProcess.h"
+#include "PanelFixture.h"
+#include "app/Autostart.h"
+#include "app/AutostartEntry.h"
+#include "app/DesktopNotifier.h"
+#include "app/ExposureMonitor.h"
+#include "app/PreferenceItems.h"
+#include "store/Store.h"
+
+namespace varnholt {
+
+// A stand-in for the desktop's notification service, on a private bus.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList summaries;
+    QString appName;
+
+public slots:
+    Q_SCRIPTABLE uint Notify(const QString& app, uint, const QString&, const QString& summary,
+                             const QString&, const QStringList&, const QVariantMap&, int) {
+        appName = app;
+        summaries << summary;
+        return static_cast<uint>(summaries.size());
+    }
+};
+
+namespace {
+
+using namespace std::chrono_literals;
+
+HostedPort net(qint32 pid, qint64 port, const QString& name) {
+    return {pid, "node", port, "NET", name};
+}
+
+TEST(ExposureTracker, AnnouncesEachNewNetServerOnceAndNeverWhatWasThereAtStart) {
+    QSet<qint32> alive{10, 11, 12, 13};
+    ExposureTracker tracker([&alive](qint32 pid) { return alive.contains(pid); });
+    const HostedPort shop = net(11, 3000, "shop");
+    const HostedPort blog = net(12, 4000, "blog");
+    const struct {
+        const char* step;
+        QList<HostedPort> scan;
+        QStringList announced;
+    } steps[] = {
+        {"present at start", {net(10, 8000, "old")}, {}},
+        {"a new NET server", {net(10, 8000, "old"), shop}, {"shop"}},
+        {"still running", {shop}, {}},
+        {"a failed scan lists nothing", {}, {}},
+        {"back after the failed scan", {net(10, 8000, "old"), shop}, {}},
+        {"LOCAL and pid-less servers", {{13, "node", 5173, "LOCAL", "app"}, net(0, 9000, "?")}, {}},
+        {"two at once", {shop, blog, net(10, 8001, "old")}, {"blog", "old"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        QStringList names;
+        for (const HostedPort& server : tracker.update(step.scan)) {
+            names << server.friendlyName;
+        }
+        EXPECT_EQ(names, step.announced);
+    }
+    // A new process on the same pid and port is a new server.
+    alive.remove(11);
+    EXPECT_TRUE(tracker.update({}).isEmpty());
+    alive.insert(11);
+    EXPECT_EQ(tracker.update({shop}).size(), 1);
+
+    EXPECT_TRUE(
+        ExposureTracker::processAlive(static_cast<qint32>(QCoreApplication::applicationPid())));
+    EXPECT_FALSE(ExposureTracker::processAlive(0));
+    EXPECT_FALSE(ExposureTracker::processAlive(-1));
+}
+
+TEST(ExposureTracker, MessagesAndTooltip) {
+    const HostedPort shop = net(11, 3000, "shop");
+    EXPECT_EQ(exposureMessage(shop, "192.168.1.23", "Home Net"),
+              "shop is now reachable from Home Net at http://192.168.1.23:3000/");
+    EXPECT_EQ(exposureMessage(shop, "192.168.1.23", ""),
+              "shop is now reachable from the network at http://192.168.1.23:3000/");
+    EXPECT_EQ(exposureMessage(shop, "not connected", ""),
+              "shop is now reachable from the network on port 3000");
+    EXPECT_EQ(exposureToolTip({}), "Varnholt");
+    EXPECT_EQ(exposureToolTip({shop, {12, "node", 5173, "LOCAL", "app"}, net(13, 8080, "api")}),
+              "Varnholt \u2014 reachable from the network:\nshop :3000\napi :8080");
+}
+
+class ExposureMonitorTest : public test::PanelFixture {};
+
+TEST_F(ExposureMonitorTest, TrayFollowsTheRefreshAndNoticesHonourTheSetting) {
+    QSystemTrayIcon tray;
+    QStringList sent;
+    auto* monitor = new ExposureMonitor(
+        &tray, [&sent](const QString& text) { sent << text; },
+        ExposureTracker([](qint32) { return true; }));
+    build();
+    delegate->setExposureMonitor(monitor);
+    monitor->setParent(delegate.get());
+
+    data = sampleData();  // photos :8000 and blog :9292 are NET
+    delegate->refresh();
+    EXPECT_EQ(monitor->badgeCount(), 2);
+    EXPECT_EQ(tray.toolTip(),
+              "Varnholt \u2014 reachable from the network:\nphotos :8000\nblog :9292");
+    EXPECT_TRUE(sent.isEmpty());  // present at start
+
+    data.ssid = "Home Net";
+    data.servers.append(net(4300, 3000, "shop"));
+    delegate->refresh();
+    delegate->refresh();
+    EXPECT_EQ(sent,
+              QStringList{"shop is now reachable from Home Net at http://192.168.1.20:3000/"});
+    EXPECT_EQ(monitor->badgeCount(), 3);
+
+    Store::setNotifyWhenExposed(false);
+    data.servers.append(net(4301, 3001, "quiet"));
+    delegate->refresh();
+    Store::setNotifyWhenExposed(true);
+    delegate->refresh();  // already known: turning notices on announces nothing old
+    EXPECT_EQ(sent.size(), 1);
+
+    data.servers.clear();
+    delegate->refresh();
+    EXPECT_EQ(monitor->badgeCount(), 0);
+    EXPECT_EQ(tray.toolTip(), "Varnholt");
+}
+
+// A bus of the test's own, so nothing reaches the user's desktop.
+class PrivateBus {
+public:
+    PrivateBus() {
+        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+        if (daemon.isEmpty()) {
+            return;
+        }
+        m_daemon.start(daemon, {"--session", "--nofork", "--nopidfile", "--print-address"});
+        if (m_daemon.waitForStarted(5000) && m_daemon.waitForReadyRead(5000)) {
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        }
+    }
+    ~PrivateBus() {
+        QDBusConnection::disconnectFromBus("service");
+        QDBusConnection::disconnectFromBus("client");
+        m_daemon.terminate();
+        m_daemon.waitForFinished(5000);
+    }
+    QString address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+TEST(DesktopNotifier, GoesThroughTheNotificationServiceElseFallsBack) {
+    test::TempHome home;
+    PrivateBus bus;
+    if (bus.address().isEmpty()) {
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    }
+    QDBusConnection service = QDBusConnection::connectToBus(bus.address(), "service");
+    ASSERT_TRUE(QDBusConnection::connectToBus(bus.address(), "client").isConnected());
+    QStringList fallbacks;
+    DesktopNotifier notifier([&](const QString&, const QString& text) { fallbacks << text; },
+                             "client");
+
+    // No service on the bus: the tray's message shows it instead.
+    notifier.notify("first");
+    ASSERT_TRUE(test::waitUntil([&] { return !fallbacks.isEmpty(); }));
+    EXPECT_EQ(fallbacks, QStringList{"first"});
+
+    FakeNotifications fake;
+    ASSERT_TRUE(service.registerObject("/org/freedesktop/Notifications", &fake,
+                                       QDBusConnection::ExportScriptableSlots));
+    ASSERT_TRUE(service.registerService("org.freedesktop.Notifications"));
+    notifier.notify("shop is now reachable from Home Net at http://192.168.1.23:3000/");
+    ASSERT_TRUE(test::waitUntil([&] { return !fake.summaries.isEmpty(); }));
+    EXPECT_EQ(fake.summaries,
+              QStringList{"shop is now reachable from Home Net at http://192.168.1.23:3000/"});
+    EXPECT_EQ(fake.appName, "Varnholt Control");
+    EXPECT_EQ(fallbacks.size(), 1);
+
+    // Without any bus at all the fallback runs at once.
+    DesktopNotifier unconnected([&](const QString&, const QString& text) { fallbacks << text; },
+                                "no-such-connection");
+    unconnected.notify("third");
+    EXPECT_EQ(fallbacks.last(), "third");
+}
+
+TEST(Autostart, EntryIsWrittenRemovedAndReadBack) {
+    test::TempHome home;
+    const QString config = home.scratch() + "/config";
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    EXPECT_EQ(Autostart::entryPath(), config + "/autostart/varnholt-control.desktop");
+    EXPECT_FALSE(Autostart::isEnabled());
+    ASSERT_TRUE(Autostart::setEnabled(true));
+    EXPECT_TRUE(Autostart::isEnabled());
+    const QString written = QString::fromUtf8(test::readFile(Autostart::entryPath()));
+    EXPECT_TRUE(written.contains(
+        "\nExec=" + AutostartEntry::execValue(QCoreApplication::applicationFilePath()) + "\n"));
+    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+    if (!validator.isEmpty()) {
+        QProcess check;
+        check.start(validator, {Autostart::entryPath()});
+        ASSERT_TRUE(check.waitForFinished(10000));
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+    }
+    ASSERT_TRUE(Autostart::setEnabled(false));
+    EXPECT_FALSE(QFile::exists(Autostart::entryPath()));
+    EXPECT_TRUE(Autostart::setEnabled(false));  // already off
+
+    // A desktop that turned the entry off without deleting it.
+    test::writeFile(Autostart::entryPath(), "[Desktop Entry]\nType=Application\nHidden=true\n");
+    EXPECT_FALSE(Autostart::isEnabled());
+    EXPECT_FALSE(AutostartEntry::enabled("[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n"));
+    EXPECT_TRUE(AutostartEntry::enabled("[Other]\nHidden=true\n[Desktop Entry]\nHidden=false\n"));
+
+    // A relative XDG_CONFIG_HOME is ignored, an unwritable folder reported.
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    EXPECT_EQ(Autostart::entryPath(), home.path() + "/.config/autostart/varnholt-control.desktop");
+    QFile::setPermissions(home.path() + "/.config", QFile::ReadOwner | QFile::ExeOwner);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(Autostart::setEnabled(true));
+        EXPECT_FALSE(Autostart::isEnabled());
+    }
+    QFile::setPermissions(home.path() + "/.config",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(Autostart, ExecValuesAreQuotedAsTheFormatAsks) {
+    const struct {
+        QString path;
+        QString exec;
+    } cases[] = {
+        {"/usr/bin/varnholt-control", "/usr/bin/varnholt-control"},
+        {"/home/ana/my apps/varnholt-control", "\"/home/ana/my apps/varnholt-control\""},
+        {"/opt/a$b\"c/run", "\"/opt/a\\\\$b\\\\\"c/run\""},
+        {"/opt/100%/run", "/opt/100%%/run"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AutostartEntry::execValue(c.path), c.exec) << c.path.toStdString();
+    }
+    EXPECT_EQ(AutostartEntry::text("/bin/a\nb"), "");
+}
+
+TEST(PreferenceItems, MenuItemsStoreTheirStateAndReadItBackOnOpening) {
+    test::TempHome home;
+    QMenu menu;
+    QStringList alerts;
+    addPreferenceItems(&menu, [&](const QString& message, const QString&) { alerts << message; });
+    ASSERT_EQ(menu.actions().size(), 2);
+    QAction* notify = menu.actions()[0];
+    QAction* login = menu.actions()[1];
+    EXPECT_EQ(notify->text(), "Notify When a Server Opens to the Network");
+    EXPECT_EQ(login->text(), "Start at Login");
+    EXPECT_TRUE(notify->isChecked());
+    EXPECT_FALSE(login->isChecked());
+
+    notify->trigger();
+    EXPECT_FALSE(Store::notifyWhenExposed());
+    login->trigger();
+    EXPECT_TRUE(QFile::exists(Autostart::entryPath()));
+    EXPECT_TRUE(login->isChecked());
+
+    QFile::remove(Autostart::entryPath());  // removed by hand
+    Store::setNotifyWhenExposed(true);
+    emit menu.aboutToShow();
+    EXPECT_FALSE(login->isChecked());
+    EXPECT_TRUE(notify->isChecked());
+    EXPECT_TRUE(Store::notifyWhenExposed());
+
+    // A login entry that cannot be written is reported, and shows as off.
+    QFile::setPermissions(home.configDir(), QFile::ReadOwner | QFile::ExeOwner);
+    if (::geteuid() != 0) {
+        login->trigger();
+        EXPECT_FALSE(login->isChecked());
+        EXPECT_EQ(alerts, QStringList{"Couldn't turn on Start at Login"});
+    }
+    QFile::setPermissions(home.configDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+}  // namespace
+}  // namespace varnholt
+
+#include "ExposureTest.moc"
