@@ -1,7 +1,9 @@
 #include "NodeResolver.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,7 +25,31 @@ bool isExecutableFile(const QString& path) {
 }  // namespace
 
 QString hostMjsPath() {
-    return QDir::homePath() + kHostMjsSuffix;
+    return hostMjsPath(QDir::homePath() + kHostMjsSuffix, packagedHostMjsPaths());
+}
+
+QString hostMjsPath(const QString& userScript, const QStringList& packagedScripts) {
+    if (QFileInfo::exists(userScript)) {
+        return userScript;
+    }
+    for (const QString& packaged : packagedScripts) {
+        if (QFileInfo(packaged).isFile()) {
+            return packaged;
+        }
+    }
+    return userScript;
+}
+
+QStringList packagedHostMjsPaths() {
+    QStringList paths;
+    // Relative to the program first: a package relocated by its prefix, or a
+    // local `cmake --install`, still finds its own copy.
+    if (QCoreApplication::instance()) {
+        paths << QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/../share/varnholt-control/host.mjs"));
+    }
+    paths << QStringLiteral(VARNHOLT_PACKAGED_HOST_MJS);
+    return paths;
 }
 
 QString resolveNode() {

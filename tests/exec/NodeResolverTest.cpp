@@ -112,8 +112,22 @@ TEST_F(NodeResolverTest, LoginShellGetsTheCommandAsThreeArguments) {
     EXPECT_EQ(resolveNode({}, shell), node);
 }
 
-TEST_F(NodeResolverTest, HostScriptLivesUnderHome) {
-    EXPECT_EQ(hostMjsPath(), m_home.path() + "/.claude/skills/varnholt/payload/host.mjs");
+TEST_F(NodeResolverTest, HostScriptIsTheUsersOwnElseThePackagedCopy) {
+    const QString user = m_home.path() + "/.claude/skills/varnholt/payload/host.mjs";
+    const QString packaged = path("share/varnholt-control/host.mjs");
+    const QString other = path("elsewhere/host.mjs");
+    // Nothing anywhere: the user's path, where the script belongs.
+    EXPECT_EQ(hostMjsPath(user, {packaged}), user);
+    makeFile("share/varnholt-control/host.mjs", "// packaged\n", false);
+    makeFile("elsewhere/host.mjs", "// other\n", false);
+    EXPECT_EQ(hostMjsPath(user, {path("missing/host.mjs"), packaged, other}), packaged);
+    QDir().mkpath(QFileInfo(user).path());
+    QFile script(user);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.close();
+    EXPECT_EQ(hostMjsPath(user, {packaged}), user);
+    EXPECT_EQ(hostMjsPath(), user);
+    EXPECT_TRUE(packagedHostMjsPaths().last().endsWith("/share/varnholt-control/host.mjs"));
 }
 
 TEST(Tools, LoginShellIsAnAbsoluteExecutable) {

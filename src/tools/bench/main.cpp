@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(
         "Measures what Varnholt Control's data gathering and the app itself cost.");
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     // Modes: each is one flag and one run function; --core is the default.
     parser.addOption({"core", "Core data gathering: scans, port tests, one refresh (default)."});
     parser.addOption({"app", "The app: panel refresh time, idle CPU and memory of the real app."});
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
                                        QStringLiteral("varnholt-bench"))
                               .toUtf8()
                               .constData());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("varnholt-bench %s\n", VARNHOLT_VERSION);
         return 0;
     }
     if (parser.isSet("core") && parser.isSet("app")) {

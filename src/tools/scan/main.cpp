@@ -63,6 +63,7 @@ QString asTable(const QList<HostedPort>& servers) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("varnholt-scan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
                        "per server with its port, scope\n(NET: reachable from the network, "
                        "LOCAL: this machine only), name, process id and command."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print one JSON object instead of the table."));
     parser.addOption(json);
@@ -83,6 +85,10 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         out << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out << "varnholt-scan " << VARNHOLT_VERSION << '\n';
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
