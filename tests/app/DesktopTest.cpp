@@ -73,7 +73,9 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
     // The title area offers the tray's commands, bar the one for this panel.
     rightClickTitleArea();
     ASSERT_NE(delegate->titleMenu(), nullptr);
-    EXPECT_EQ(actionTexts(delegate->titleMenu()), QStringList{"Quit Varnholt"});
+    EXPECT_EQ(actionTexts(delegate->titleMenu()),
+              (QStringList{"Notify When a Server Opens to the Network", "Start at Login", "-",
+                           "Quit Varnholt"}));
     delegate->titleMenu()->close();
 
     // ✕ and Escape minimise, so the taskbar can bring the panel back.
@@ -92,7 +94,8 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
     EXPECT_TRUE(delegate->hasTray());
     ASSERT_NE(delegate->statusItem(), nullptr);
     EXPECT_EQ(actionTexts(delegate->statusItem()->contextMenu()),
-              (QStringList{"Show/Hide Panel", "-", "Quit Varnholt"}));
+              (QStringList{"Show/Hide Panel", "-", "Notify When a Server Opens to the Network",
+                           "Start at Login", "-", "Quit Varnholt"}));
     EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     EXPECT_TRUE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(panel->isVisible());
