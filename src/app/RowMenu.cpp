@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "Style.h"
+
 namespace varnholt {
 
 RowMenu::RowMenu(QWidget* row, Actions actions, ToolTip toolTip)
@@ -83,13 +85,10 @@ bool RowMenu::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::Paint:
             if (m_row->hasFocus()) {
-                // The row draws nothing of its own; a quiet ring shows where
-                // the keyboard is.
+                // The row draws nothing of its own; the buttons' ring shows
+                // where the keyboard is.
                 QPainter painter(m_row);
-                painter.setRenderHint(QPainter::Antialiasing, true);
-                painter.setPen(QPen(QColor::fromRgbF(0.4f, 0.7f, 1.0f, 0.9f), 1.5));
-                painter.setBrush(Qt::NoBrush);
-                painter.drawRoundedRect(QRectF(m_row->rect()).adjusted(1, 1, -1, -1), 5, 5);
+                drawFocusRing(painter, QRectF(m_row->rect()), 5);
             }
             break;
         default:

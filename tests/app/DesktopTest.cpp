@@ -204,31 +204,15 @@ TEST_F(DesktopTest, EveryButtonIsReachedByTabInReadingOrderAndFiresFromTheKeyboa
         names << (widget->accessibleName().isEmpty() && button ? button->text()
                                                                : widget->accessibleName());
     }
-    const QStringList expected = {"Collapse panel",
-                                  "Close panel",
-                                  "Copy",
-                                  "Share",
-                                  "Collapse section CURRENTLY HOSTED",
-                                  "Copy URL",
-                                  "Stop",
-                                  "Copy URL",
-                                  "Stop",
-                                  "Copy URL",
-                                  "Stop",  // by port: 5173, 8000, 9292
-                                  "Collapse section QUICK HOST",
-                                  "Open\u2026",
-                                  "Change\u2026",
-                                  "Start",
-                                  "Remove",
-                                  "Start",
-                                  "Remove",
-                                  "Collapse section RECENT",
-                                  "Dismiss photos",
-                                  "Dismiss Gamma",
-                                  "Restart",
-                                  "Collapse section PAUSED",
-                                  "Start",
-                                  "Remove"};
+    const QStringList expected = {
+        "Collapse panel", "Close panel", "Copy", "Share", "Collapse section CURRENTLY HOSTED",
+        // Each row is a stop of its own (its menu
+        // opens from the keyboard), before its buttons.
+        "photos, port 8000, NET", "Copy URL", "Stop", "my-app, port 5173, LOCAL", "Copy URL",
+        "Stop", "blog, port 9292, NET", "Copy URL", "Stop", "Collapse section QUICK HOST",
+        "Open\u2026", "Change\u2026", "Alpha", "Start", "Remove", "Beta", "Start", "Remove",
+        "Collapse section RECENT", "Dismiss photos", "Dismiss Gamma", "Restart",
+        "Collapse section PAUSED", "Start", "Remove"};
     EXPECT_EQ(names, expected);
 
     // Tab walks that order, Shift+Tab walks back and wraps around.
