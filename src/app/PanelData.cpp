@@ -1,12 +1,15 @@
 #include "PanelData.h"
 
+#include "scan/DisplayText.h"
+
 namespace varnholt {
 
 QString networkLine(const QString& address, const QString& ssid) {
     if (ssid.isEmpty()) {
         return QStringLiteral("Wi-Fi: ") + address;
     }
-    return ssid + QStringLiteral(" \u00B7 ") + address;
+    // A network name is whatever bytes the access point sends.
+    return displaySafe(ssid) + QStringLiteral(" \u00B7 ") + address;
 }
 
 QString compactSummary(const QString& address, qsizetype serverCount) {

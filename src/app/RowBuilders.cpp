@@ -13,6 +13,7 @@
 #include "ElidedLabel.h"
 #include "Style.h"
 #include "quickhost/QuickHostRegistry.h"
+#include "scan/DisplayText.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 #include "store/TimeAgo.h"
@@ -32,8 +33,10 @@ QWidget* makeRowShell(QHBoxLayout** layoutOut) {
     return row;
 }
 
+// Every title is a name from outside (a folder, a process, the stored log), so
+// it is shown display-safe: one line, nothing that reorders or hides text.
 ElidedLabel* makeTitleLabel(const QString& text, const QColor& color) {
-    auto* label = new ElidedLabel(text, Qt::ElideRight);
+    auto* label = new ElidedLabel(displaySafe(text), Qt::ElideRight);
     label->setFont(systemFont(12));
     label->setColor(color);
     label->setObjectName(QStringLiteral("titleLabel"));

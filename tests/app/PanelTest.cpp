@@ -310,6 +310,34 @@ TEST_F(RefreshTest, CollapsedSectionsKeepTheirRowsButHideTheirContainers) {
     EXPECT_EQ(delegate->headerSubtitle()->text(), "Wi-Fi: not connected");
 }
 
+TEST_F(RefreshTest, NamesWithControlCharactersAreShownEscapedOnOneLine) {
+    build();
+    data = sampleData();
+    data.ssid = QStringLiteral("Home\x1b[2J");
+    data.servers = {{4242, "python3", 8000, "NET", "two\nlines"}};
+    data.quick = {{"tab\there", "/nowhere/tab\there"}};
+    data.recent = {{"evil\u202Etxt", "stopped\r", 1.0e9, std::nullopt}};
+    data.paused = {{"bell\a", "/nowhere/bell\a"}};
+    delegate->apply(data);
+
+    QStringList shown;
+    for (const ElidedLabel* label : delegate->window()->findChildren<ElidedLabel*>()) {
+        shown << label->text();
+    }
+    for (const QLabel* label : delegate->window()->findChildren<QLabel*>()) {
+        shown << label->text();
+    }
+    for (const QString& text : shown) {
+        for (const QChar c : text) {
+            EXPECT_NE(c.category(), QChar::Other_Control) << text.toStdString();
+        }
+    }
+    for (const char* expected : {"Home\\x1b[2J \u00B7 192.168.1.20", "two\\nlines", "tab\\there",
+                                 "evil\\u202etxt \u00B7 stopped\\r", "bell\\x07"}) {
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(expected))) << expected;
+    }
+}
+
 TEST_F(RefreshTest, RecentRowsKeepTheirWidthWhileTheOthersSpanTheStack) {
     build();
     delegate->window()->show();

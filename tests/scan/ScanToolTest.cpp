@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <algorithm>
+
 #include "LoopbackPorts.h"
 #include "LoopbackServer.h"
 #include "TempHome.h"
@@ -65,6 +67,42 @@ TEST(ScanTool, JsonListsALoopbackServer) {
     EXPECT_EQ(ours->value("scope").toString(), "LOCAL");
     EXPECT_EQ(ours->value("friendlyName").toString(), "blog");
     EXPECT_TRUE(ours->value("command").toString().startsWith("python"));
+}
+
+TEST(ScanTool, AControlCharacterNameIsEscapedInTheTableAndExactInTheJson) {
+    test::TempHome home;
+    // Named by its working folder: the name reaches the tool unaltered.
+    const QString name = QStringLiteral("evil\n\x1b[31mred");
+    const QString folder = home.scratch() + "/" + name;
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const quint16 port = test::freeLoopbackPort();
+    auto server = test::LoopbackServer::start(
+        {"/usr/bin/python3", "-m", "http.server", QString::number(port), "--bind", "127.0.0.1"},
+        folder, "127.0.0.1", port);
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitUntilListening());
+
+    const ToolRun table = runTool({});
+    ASSERT_EQ(table.status, 0);
+    EXPECT_FALSE(table.out.contains('\x1b'));
+    const QString pid = QString::number(server->pid());
+    const QStringList lines = QString::fromUtf8(table.out).split('\n');
+    const auto ours = std::find_if(lines.cbegin(), lines.cend(), [&](const QString& line) {
+        return line.contains(" " + pid + "  ");
+    });
+    ASSERT_NE(ours, lines.cend()) << table.out.toStdString();
+    EXPECT_TRUE(ours->contains("evil\\n\\x1b[31mred")) << ours->toStdString();
+
+    const ToolRun json = runTool({"--json"});
+    ASSERT_EQ(json.status, 0);
+    QStringList names;
+    for (const QJsonValue& value :
+         QJsonDocument::fromJson(json.out).object().value("servers").toArray()) {
+        if (value.toObject().value("pid").toInt() == server->pid()) {
+            names << value.toObject().value("friendlyName").toString();
+        }
+    }
+    EXPECT_EQ(names, QStringList{name});
 }
 
 TEST(ScanTool, TableShowsTheNetworkLineFirst) {

@@ -8,15 +8,20 @@
 
 #include <algorithm>
 
+#include "scan/DisplayText.h"
 #include "scan/HostScanner.h"
 
 namespace {
 
+using varnholt::displaySafe;
 using varnholt::HostedPort;
 
+// The table goes to a terminal: names are shown display-safe there, so that a
+// folder name cannot break a line or send the terminal an escape sequence.
+// The JSON keeps them exact; its encoder escapes what needs it.
 QString networkLine(const QString& ssid, const QString& address) {
-    return ssid.isEmpty() ? QStringLiteral("Wi-Fi: ") + address
-                          : ssid + QStringLiteral(" · ") + address;
+    return ssid.isEmpty() ? QStringLiteral("Wi-Fi: ") + displaySafe(address)
+                          : displaySafe(ssid) + QStringLiteral(" · ") + displaySafe(address);
 }
 
 QByteArray asJson(const QString& ssid, const QString& address, const QList<HostedPort>& servers) {
@@ -37,8 +42,8 @@ QByteArray asJson(const QString& ssid, const QString& address, const QList<Hoste
 QString asTable(const QList<HostedPort>& servers) {
     QList<QStringList> rows;
     for (const HostedPort& s : servers) {
-        rows.append(
-            {QString::number(s.port), s.scope, s.friendlyName, QString::number(s.pid), s.command});
+        rows.append({QString::number(s.port), displaySafe(s.scope), displaySafe(s.friendlyName),
+                     QString::number(s.pid), displaySafe(s.command)});
     }
     QList<qsizetype> widths(5, 0);
     for (const QStringList& row : rows) {
