@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 
 #include <cstring>
+#include <limits>
 
 namespace varnholt::SockDiagParser {
 
@@ -16,6 +17,13 @@ T readAt(const QByteArray& bytes, qsizetype offset) {
     T value;
     std::memcpy(&value, bytes.constData() + offset, sizeof(T));
     return value;
+}
+
+// The errno a negative netlink status carries. Only a damaged or hostile
+// reply holds INT_MIN, whose negation does not fit an int; it still counts as
+// an error rather than as none.
+int errnoOf(int status) {
+    return status == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max() : -status;
 }
 
 InetSocket toSocket(const inet_diag_msg& msg) {
@@ -101,7 +109,7 @@ Chunk parse(const QByteArray& bytes, quint32 sequence) {
                 if (payloadLength >= qsizetype(sizeof(int))) {
                     const int status = readAt<int>(bytes, payload);
                     if (status < 0) {
-                        chunk.error = -status;
+                        chunk.error = errnoOf(status);
                     }
                 }
                 chunk.done = true;
@@ -113,7 +121,7 @@ Chunk parse(const QByteArray& bytes, quint32 sequence) {
                 }
                 const int status = readAt<int>(bytes, payload);
                 if (status != 0) {
-                    chunk.error = status < 0 ? -status : status;
+                    chunk.error = status < 0 ? errnoOf(status) : status;
                     return chunk;
                 }
                 break;  // an acknowledgement

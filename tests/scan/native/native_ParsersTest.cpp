@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 
 #include <cstring>
+#include <limits>
 
 #include "scan/native/ProcFs.h"
 #include "scan/native/ProcNetParser.h"
@@ -96,6 +97,14 @@ TEST(NativeSockDiagParser, ReportsKernelErrors) {
         message(NLMSG_ERROR, intPayload(0), kSeq, 0) + message(NLMSG_DONE, intPayload(0)), kSeq);
     EXPECT_EQ(chunk.error, 0);
     EXPECT_TRUE(chunk.done);
+    // The most negative status has no positive counterpart; it is still an
+    // error, in either message.
+    constexpr int kMin = std::numeric_limits<int>::min();
+    chunk = SockDiagParser::parse(message(NLMSG_ERROR, intPayload(kMin), kSeq, 0), kSeq);
+    EXPECT_GT(chunk.error, 0);
+    chunk = SockDiagParser::parse(message(NLMSG_DONE, intPayload(kMin)), kSeq);
+    EXPECT_TRUE(chunk.done);
+    EXPECT_GT(chunk.error, 0);
 }
 
 TEST(NativeSockDiagParser, BrokenBuffersAreMalformedNotMisread) {
