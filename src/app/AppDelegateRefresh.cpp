@@ -45,13 +45,20 @@ PanelData AppDelegate::gather() {
     data.address = HostScanner::wifiIP();
     data.ssid = HostScanner::ssid();
     data.servers = HostScanner::scan();
-    data.hostedCollapsed = Store::collapsed(QStringLiteral("hosted"));
-    data.quickCollapsed = Store::collapsed(QStringLiteral("quick"));
-    data.quick = HostScanner::quickHostPackages();
-    data.recentCollapsed = Store::collapsed(QStringLiteral("recent"));
-    data.recent = Store::recent();
-    data.pausedCollapsed = Store::collapsed(QStringLiteral("paused"));
-    data.paused = HostScanner::pausedPackages();
+    // One reading of the settings for the whole refresh: a hand-edited file
+    // can be large, and every single read would parse it again.
+    const QString hosted = QStringLiteral("hosted");
+    const QString quick = QStringLiteral("quick");
+    const QString recent = QStringLiteral("recent");
+    const QString paused = QStringLiteral("paused");
+    const Store::Snapshot settings = Store::snapshot({hosted, quick, recent, paused});
+    data.hostedCollapsed = settings.collapsed.value(hosted);
+    data.quickCollapsed = settings.collapsed.value(quick);
+    data.quick = HostScanner::quickHostPackages(settings.pausedPaths);
+    data.recentCollapsed = settings.collapsed.value(recent);
+    data.recent = settings.recent;
+    data.pausedCollapsed = settings.collapsed.value(paused);
+    data.paused = HostScanner::pausedPackages(settings.pausedPaths);
     // Servers an earlier run started show as running again.
     m_registry.adopt(data.servers, data.quick + data.paused);
     return data;

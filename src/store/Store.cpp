@@ -72,8 +72,7 @@ void write(const QString& key, const std::optional<QVariant>& value) {
 
 // The INI format keeps no types: a bool comes back as the text "true", so
 // both the in-memory value and its text form are accepted.
-bool readBool(const QString& key) {
-    const QVariant value = read(key);
+bool boolFrom(const QVariant& value) {
     switch (value.metaType().id()) {
         case QMetaType::Bool:
             return value.toBool();
@@ -97,10 +96,7 @@ bool readBool(const QString& key) {
     }
 }
 
-}  // namespace
-
-QSet<QString> pausedPaths() {
-    const QVariant value = read(kPausedPaths);
+QSet<QString> pausedPathsFrom(const QVariant& value) {
     QStringList paths;
     switch (value.metaType().id()) {
         case QMetaType::QStringList:
@@ -128,6 +124,26 @@ QSet<QString> pausedPaths() {
     return QSet<QString>(paths.cbegin(), paths.cend());
 }
 
+std::optional<QString> folderFrom(const QVariant& value) {
+    if (value.metaType().id() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    return value.toString();
+}
+
+QList<RecentEvent> recentFrom(const QVariant& value) {
+    if (value.metaType().id() != QMetaType::QByteArray) {
+        return {};
+    }
+    return decodeRecent(value.toByteArray()).value_or(QList<RecentEvent>{});
+}
+
+}  // namespace
+
+QSet<QString> pausedPaths() {
+    return pausedPathsFrom(read(kPausedPaths));
+}
+
 void setPausedPaths(const QSet<QString>& paths) {
     QStringList list(paths.cbegin(), paths.cend());
     // Order carries no meaning; sorting keeps the file stable between writes.
@@ -148,11 +164,7 @@ void removePausedPath(const QString& path) {
 }
 
 std::optional<QString> defaultOpenFolder() {
-    const QVariant value = read(kDefaultOpenFolder);
-    if (value.metaType().id() != QMetaType::QString) {
-        return std::nullopt;
-    }
-    return value.toString();
+    return folderFrom(read(kDefaultOpenFolder));
 }
 
 void setDefaultOpenFolder(const std::optional<QString>& folder) {
@@ -160,7 +172,7 @@ void setDefaultOpenFolder(const std::optional<QString>& folder) {
 }
 
 bool collapsed(const QString& id) {
-    return readBool(kCollapsedPrefix + id);
+    return boolFrom(read(kCollapsedPrefix + id));
 }
 
 void setCollapsed(const QString& id, bool value) {
@@ -177,7 +189,7 @@ void setNotifyWhenExposed(bool value) {
 }
 
 bool panelCollapsed() {
-    return readBool(kPanelCollapsed);
+    return boolFrom(read(kPanelCollapsed));
 }
 
 void setPanelCollapsed(bool value) {
@@ -185,11 +197,7 @@ void setPanelCollapsed(bool value) {
 }
 
 QList<RecentEvent> recent() {
-    const QVariant value = read(kRecentEvents);
-    if (value.metaType().id() != QMetaType::QByteArray) {
-        return {};
-    }
-    return decodeRecent(value.toByteArray()).value_or(QList<RecentEvent>{});
+    return recentFrom(read(kRecentEvents));
 }
 
 void setRecent(const QList<RecentEvent>& events) {
@@ -211,6 +219,20 @@ void removeRecent(const RecentEvent& event) {
     QList<RecentEvent> events = recent();
     events.removeAll(event);
     setRecent(events);
+}
+
+Snapshot snapshot(const QStringList& sectionIds) {
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
+                             kApplication);
+    Snapshot values;
+    values.pausedPaths = pausedPathsFrom(settings.value(kPausedPaths));
+    values.defaultOpenFolder = folderFrom(settings.value(kDefaultOpenFolder));
+    for (const QString& id : sectionIds) {
+        values.collapsed.insert(id, boolFrom(settings.value(kCollapsedPrefix + id)));
+    }
+    values.panelCollapsed = boolFrom(settings.value(kPanelCollapsed));
+    values.recent = recentFrom(settings.value(kRecentEvents));
+    return values;
 }
 
 std::optional<QByteArray> encodeRecent(const QList<RecentEvent>& events) {

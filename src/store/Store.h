@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -42,6 +44,19 @@ void setRecent(const QList<RecentEvent>& events);
 void logRecent(const QString& title, const QString& action,
                const std::optional<QString>& path = std::nullopt);
 void removeRecent(const RecentEvent& event);
+
+// Every value at once, from one reading of the settings file, for a caller
+// that needs several (a refresh): each single read above opens the file anew,
+// and a large hand-edited file makes that cost felt. Same fallbacks as the
+// single reads; collapsed holds the flag of each id asked for.
+struct Snapshot {
+    QSet<QString> pausedPaths;
+    std::optional<QString> defaultOpenFolder;
+    QHash<QString, bool> collapsed;
+    bool panelCollapsed = false;
+    QList<RecentEvent> recent;
+};
+Snapshot snapshot(const QStringList& sectionIds);
 
 // The stored JSON form of the log. Encoding fails (nullopt) on a non-finite
 // time; decoding fails on anything but an array of well-formed events.

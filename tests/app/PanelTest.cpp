@@ -1,11 +1,16 @@
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QScrollArea>
+#include <QSettings>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "PanelFixture.h"
 #include "app/ActivatingPanel.h"
@@ -336,6 +341,52 @@ TEST_F(RefreshTest, NamesWithControlCharactersAreShownEscapedOnOneLine) {
                                  "evil\\u202etxt \u00B7 stopped\\r", "bell\\x07"}) {
         EXPECT_TRUE(shown.contains(QString::fromUtf8(expected))) << expected;
     }
+}
+
+TEST_F(RefreshTest, GatheringReadsTheSettingsFileOnceAndSeesWhatItHolds) {
+    build();
+    // Enough keys that Qt keeps no parsed copy between readers: every opening
+    // of the store then reads and parses the whole file again.
+    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                   Store::kOrganization, Store::kApplication)
+                             .fileName();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    const QString old = HostScanner::packagesFolder() + "/Old";
+    ASSERT_TRUE(QDir().mkpath(old));
+    ASSERT_TRUE(QDir().mkpath(HostScanner::packagesFolder() + "/New"));
+    QByteArray text = "[General]\ncollapsed.recent=true\npausedPaths=" + old.toUtf8() + "\n";
+    for (int i = 0; i < 2000; ++i) {
+        text += "handEdited" + QByteArray::number(i) + "=padding\n";
+    }
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    ASSERT_EQ(out.write(text), text.size());
+    out.close();
+
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    // Closes are watched too: identical events in a row would be merged.
+    ASSERT_GE(
+        inotify_add_watch(watcher, QFile::encodeName(file).constData(), IN_OPEN | IN_CLOSE_NOWRITE),
+        0);
+    const PanelData gathered = delegate->gather();
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = read(watcher, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            opens += (event->mask & IN_OPEN) ? 1 : 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    close(watcher);
+    EXPECT_EQ(opens, 1);
+    EXPECT_TRUE(gathered.recentCollapsed);
+    EXPECT_FALSE(gathered.hostedCollapsed || gathered.quickCollapsed || gathered.pausedCollapsed);
+    ASSERT_EQ(gathered.paused.size(), 1);
+    EXPECT_EQ(gathered.paused[0].path, old);
+    ASSERT_EQ(gathered.quick.size(), 1);
+    EXPECT_EQ(gathered.quick[0].title, "New");
 }
 
 TEST_F(RefreshTest, RecentRowsKeepTheirWidthWhileTheOthersSpanTheStack) {

@@ -141,6 +141,46 @@ TEST_F(StoreTest, CollapseFlagsAreIndependent) {
     EXPECT_TRUE(Store::panelCollapsed());
 }
 
+TEST_F(StoreTest, SnapshotReadsWhatTheSingleReadsReadAndFollowsEveryWrite) {
+    const QByteArray files[] = {
+        "",
+        "[General]\ncollapsed.hosted=true\ncollapsed.paused=1\npanelCollapsed=yes\n"
+        "pausedPaths=/a, /b\ndefaultOpenFolder=/home/ana\n"
+        "recentEvents=@ByteArray([{\"title\":\"t\",\"action\":\"stopped\",\"at\":5}])\n",
+        // Damaged values read as the single reads' fallbacks.
+        "[General]\ncollapsed.quick=banana\npausedPaths=@Variant(garbage)\n"
+        "defaultOpenFolder=@ByteArray(/x)\nrecentEvents=not json\n\x01\x02=\n",
+    };
+    const QStringList ids = {"hosted", "quick", "recent", "paused"};
+    const auto expectSame = [&ids] {
+        const Store::Snapshot snapshot = Store::snapshot(ids);
+        EXPECT_EQ(snapshot.pausedPaths, Store::pausedPaths());
+        EXPECT_EQ(snapshot.defaultOpenFolder, Store::defaultOpenFolder());
+        EXPECT_EQ(snapshot.panelCollapsed, Store::panelCollapsed());
+        EXPECT_EQ(snapshot.recent, Store::recent());
+        EXPECT_EQ(snapshot.collapsed.size(), ids.size());
+        for (const QString& id : ids) {
+            EXPECT_EQ(snapshot.collapsed.value(id), Store::collapsed(id)) << id.toStdString();
+        }
+    };
+    for (const QByteArray& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        test::TempHome home;
+        writeRaw(file);
+        expectSame();
+    }
+    // Writes of this process are seen by the next snapshot at once.
+    Store::setCollapsed("recent", true);
+    Store::insertPausedPath("/c");
+    Store::logRecent("u", "removed", "/c");
+    const Store::Snapshot after = Store::snapshot(ids);
+    EXPECT_TRUE(after.collapsed.value("recent"));
+    EXPECT_TRUE(after.pausedPaths.contains("/c"));
+    ASSERT_FALSE(after.recent.isEmpty());
+    EXPECT_EQ(after.recent.first().title, "u");
+    expectSame();
+}
+
 TEST_F(StoreTest, DefaultOpenFolderSetAndUnset) {
     const QString folder = QString::fromUtf8("/home/ana/My Stuff, 2024/@café");
     Store::setDefaultOpenFolder(folder);
