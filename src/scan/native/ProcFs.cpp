@@ -273,7 +273,15 @@ QString formatCommandLine(const QByteArray& cmdline, const QString& comm) {
         --length;
     }
     if (length == 0) {
-        return QStringLiteral("[%1]\n").arg(comm);
+        // A process names itself (prctl), line breaks included; ps shows
+        // those as "?" here too.
+        QString name = comm;
+        for (QChar& c : name) {
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+                c = QLatin1Char('?');
+            }
+        }
+        return QLatin1Char('[') + name + QStringLiteral("]\n");
     }
     QByteArray text = cmdline.left(length);
     for (char& c : text) {

@@ -414,6 +414,8 @@ TEST(NativeProcFs, CommandLineAsPsPrintsIt) {
         EXPECT_EQ(ProcFs::formatCommandLine(c.cmdline, "kthreadd"), QString::fromUtf8(c.printed))
             << c.printed;
     }
+    // A name the process gave itself cannot break the line either.
+    EXPECT_EQ(ProcFs::formatCommandLine(QByteArray(), "two\nlines\x1b"), "[two?lines?]\n");
 }
 
 }  // namespace
