@@ -1,0 +1,25 @@
+// Built into every program of a sanitizer or fuzz build. The options live in
+// the programs rather than in the environment so that a test, the programs a
+// test starts (varnholt-control, varnholt-scan) and a test run by hand all
+// behave alike; ASAN_OPTIONS and the like still override them.
+
+extern "C" {
+
+__attribute__((used, visibility("default"))) const char* __asan_default_options() {
+    return "detect_stack_use_after_return=1:strict_string_checks=1:"
+           "check_initialization_order=1:detect_leaks=1";
+}
+
+// The build already stops at the first report; the stack says where.
+__attribute__((used, visibility("default"))) const char* __ubsan_default_options() {
+    return "print_stacktrace=1:halt_on_error=1";
+}
+
+// Memory that libraries outside this project allocate once and keep until
+// the process ends. None of our own code belongs here: a leak of ours must
+// fail the run.
+__attribute__((used, visibility("default"))) const char* __lsan_default_suppressions() {
+    return "";
+}
+
+}  // extern "C"
