@@ -26,6 +26,7 @@
 #include "quickhost/HostPicking.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "quickhost/Trash.h"
+#include "scan/DisplayText.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
@@ -287,7 +288,9 @@ void AppDelegate::updateDefaultFolderLabel() {
         return;
     }
     const std::optional<QString> folder = Store::defaultOpenFolder();
-    m_defaultFolderLabel->setText(folder ? QStringLiteral("Default: ") + abbreviatedHome(*folder)
+    // Folder names are anyone's bytes: shown display-safe, like row titles.
+    m_defaultFolderLabel->setText(folder ? QStringLiteral("Default: ") +
+                                               displaySafe(abbreviatedHome(*folder))
                                          : QStringLiteral("Default: not set"));
 }
 

@@ -193,7 +193,7 @@ QWidget* makeRecentRow(const Store::RecentEvent& event, const QString& hostMjs,
         delegate->refresh();
     });
     dismiss->setBorderWidth(0);
-    dismiss->setAccessibleName(QStringLiteral("Dismiss ") + event.title);
+    dismiss->setAccessibleName(QStringLiteral("Dismiss ") + displaySafe(event.title));
     dismiss->setTitleStyle(QColor::fromRgbF(1.0f, 0.35f, 0.35f, 1.0f), systemFont(12, QFont::Bold));
     dismiss->setGlyph(QStringLiteral("xmark"));
 

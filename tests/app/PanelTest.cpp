@@ -316,6 +316,7 @@ TEST_F(RefreshTest, CollapsedSectionsKeepTheirRowsButHideTheirContainers) {
 }
 
 TEST_F(RefreshTest, NamesWithControlCharactersAreShownEscapedOnOneLine) {
+    Store::setDefaultOpenFolder(QStringLiteral("/srv/new\nline"));
     build();
     data = sampleData();
     data.ssid = QStringLiteral("Home\x1b[2J");
@@ -327,7 +328,7 @@ TEST_F(RefreshTest, NamesWithControlCharactersAreShownEscapedOnOneLine) {
 
     QStringList shown;
     for (const ElidedLabel* label : delegate->window()->findChildren<ElidedLabel*>()) {
-        shown << label->text();
+        shown << label->text() << label->toolTip() << label->accessibleName();
     }
     for (const QLabel* label : delegate->window()->findChildren<QLabel*>()) {
         shown << label->text();
