@@ -181,7 +181,8 @@ void setCollapsed(const QString& id, bool value) {
 
 bool notifyWhenExposed() {
     // On unless the user turned it off: being told is the point of the alert.
-    return !read(kNotifyWhenExposed).isValid() || readBool(kNotifyWhenExposed);
+    const QVariant value = read(kNotifyWhenExposed);
+    return !value.isValid() || boolFrom(value);
 }
 
 void setNotifyWhenExposed(bool value) {
