@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "RowBuilders.h"
+#include "scan/DisplayText.h"
 #include "scan/HostScanner.h"
 
 namespace varnholt {
@@ -67,8 +68,10 @@ QList<HostedPort> netServers(const QList<HostedPort>& servers) {
 }
 
 QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid) {
-    const QString where = ssid.isEmpty() ? QStringLiteral("the network") : ssid;
-    const QString head = server.friendlyName + QStringLiteral(" is now reachable from ") + where;
+    // Names go to the desktop's notices as shown in the rows: display-safe.
+    const QString where = ssid.isEmpty() ? QStringLiteral("the network") : displaySafe(ssid);
+    const QString head =
+        displaySafe(server.friendlyName) + QStringLiteral(" is now reachable from ") + where;
     if (ip == QLatin1String(HostScanner::kNotConnected)) {
         return head + QStringLiteral(" on port ") + QString::number(server.port);
     }
@@ -82,7 +85,8 @@ QString exposureToolTip(const QList<HostedPort>& servers) {
     }
     QStringList lines{QStringLiteral("Varnholt \u2014 reachable from the network:")};
     for (const HostedPort& server : net) {
-        lines << server.friendlyName + QStringLiteral(" :") + QString::number(server.port);
+        lines << displaySafe(server.friendlyName) + QStringLiteral(" :") +
+                     QString::number(server.port);
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -11,6 +11,7 @@
 #include "RowMenu.h"
 #include "SharePopup.h"
 #include "UrlOpener.h"
+#include "scan/DisplayText.h"
 #include "scan/HostScanner.h"
 #include "scan/ProcessDetails.h"
 
@@ -64,7 +65,8 @@ std::function<void()> qrCode(const QString& url, QWidget* row) {
 }
 
 QString line(const QString& label, const QString& value) {
-    const QString shown = value.isEmpty() ? QStringLiteral("unknown") : value;
+    // Command lines and folders are anyone's bytes: display-safe, like titles.
+    const QString shown = value.isEmpty() ? QStringLiteral("unknown") : displaySafe(value);
     return QStringLiteral("<b>") + label + QStringLiteral(":</b> ") + shown.toHtmlEscaped();
 }
 

@@ -96,6 +96,12 @@ TEST(ExposureTracker, MessagesAndTooltip) {
     EXPECT_EQ(exposureToolTip({}), "Varnholt");
     EXPECT_EQ(exposureToolTip({shop, {12, "node", 5173, "LOCAL", "app"}, net(13, 8080, "api")}),
               "Varnholt \u2014 reachable from the network:\nshop :3000\napi :8080");
+    // A name cannot add lines to the notice or the tooltip.
+    const HostedPort odd = net(14, 9000, "two\nlines");
+    EXPECT_EQ(exposureMessage(odd, "not connected", "Cafe\x1b"),
+              "two\\nlines is now reachable from Cafe\\x1b on port 9000");
+    EXPECT_EQ(exposureToolTip({odd}),
+              "Varnholt \u2014 reachable from the network:\ntwo\\nlines :9000");
 }
 
 class ExposureMonitorTest : public test::PanelFixture {};
