@@ -34,7 +34,7 @@ bool makeHomeTrash(const QString& trash) {
     return true;
 }
 
-// The places the trash specification allows: the home trash, or a volume's
+// The places a freedesktop trash can be: the home trash, or a volume's
 // own .Trash/<uid> or .Trash-<uid>.
 bool isTrashLocation(const QString& trashed, const QString& home) {
     const QString uid = QString::number(::getuid());
