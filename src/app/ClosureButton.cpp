@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "FocusOrder.h"
 #include "Style.h"
 #include "Symbols.h"
 
@@ -157,14 +158,9 @@ void ClosureButton::paintFrame(QPainter& painter, const QRectF& bounds, const QC
 }
 
 void ClosureButton::keyPressEvent(QKeyEvent* event) {
-    // Space is the button's own; Enter fires too, as on a dialog's buttons.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        !event->isAutoRepeat()) {
-        event->accept();
-        click();
-        return;
+    if (!clickOnEnter(this, event)) {
+        QAbstractButton::keyPressEvent(event);
     }
-    QAbstractButton::keyPressEvent(event);
 }
 
 void ClosureButton::enterEvent(QEnterEvent*) {

@@ -1,5 +1,8 @@
 #include "FocusOrder.h"
 
+#include <QAbstractButton>
+#include <QKeyEvent>
+
 #include <QWidget>
 
 #include <algorithm>
@@ -42,6 +45,16 @@ QList<QWidget*> focusOrder(const QWidget* window) {
         start = end;
     }
     return order;
+}
+
+bool clickOnEnter(QAbstractButton* button, QKeyEvent* event) {
+    if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) ||
+        event->isAutoRepeat()) {
+        return false;
+    }
+    event->accept();
+    button->click();
+    return true;
 }
 
 }  // namespace varnholt

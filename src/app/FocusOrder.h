@@ -2,6 +2,8 @@
 
 #include <QList>
 
+class QAbstractButton;
+class QKeyEvent;
 class QWidget;
 
 namespace varnholt {
@@ -11,5 +13,9 @@ namespace varnholt {
 // whose centres lie within a few pixels share a line), left to right on a
 // line. Widgets scrolled out of view still count: Tab scrolls to them.
 QList<QWidget*> focusOrder(const QWidget* window);
+
+// Space is a button's own key; Enter fires the panel's buttons too, as on a
+// dialog's buttons. True when the event was Enter and the button was clicked.
+bool clickOnEnter(QAbstractButton* button, QKeyEvent* event);
 
 }  // namespace varnholt

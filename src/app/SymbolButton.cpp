@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+#include "FocusOrder.h"
 #include "Style.h"
 #include "Symbols.h"
 
@@ -28,13 +29,9 @@ void SymbolButton::setSymbol(const QString& symbol) {
 }
 
 void SymbolButton::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        !event->isAutoRepeat()) {
-        event->accept();
-        click();
-        return;
+    if (!clickOnEnter(this, event)) {
+        QAbstractButton::keyPressEvent(event);
     }
-    QAbstractButton::keyPressEvent(event);
 }
 
 QSize SymbolButton::sizeHint() const {
