@@ -218,6 +218,20 @@ std::optional<QuickHostEntry> QuickHostRegistry::info(const QString& path) const
     return *it;
 }
 
+namespace {
+
+bool listensOn(qint32 pid, qint64 port) {
+    if (HostScanner::isFreePort(port)) {
+        return false;
+    }
+    const QList<HostedPort> servers = HostScanner::scan();
+    return std::any_of(servers.cbegin(), servers.cend(), [&](const HostedPort& server) {
+        return server.pid == pid && server.port == port;
+    });
+}
+
+}  // namespace
+
 std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, const QString&) {
     m_lastFailure.clear();
     if (NameCheck::isUndecodable(path)) {
@@ -276,9 +290,10 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, cons
     }
     // Python needs a moment to listen. Waiting for it (briefly) turns a server
     // that cannot listen into a failure the user hears about, instead of a
-    // row that says it runs.
+    // row that says it runs. The port must be held by this server: another
+    // program may have taken it since it looked free, and then ours exits.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBindWaitMs);
-    while (HostScanner::isFreePort(*port) && std::chrono::steady_clock::now() < deadline) {
+    while (!listensOn(pid, *port) && std::chrono::steady_clock::now() < deadline) {
         if (::kill(pid, 0) != 0) {
             break;
         }

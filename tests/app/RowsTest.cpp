@@ -1,5 +1,6 @@
 #include <QClipboard>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -211,6 +212,8 @@ TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
     QuickHostRegistry earlier(home.scratch() + "/quick", kFirstPort, kLastPort);
     const auto entry = earlier.start(alpha, delegate->hostMjsPath());
     ASSERT_TRUE(entry.has_value()) << earlier.lastFailure().toStdString();
+    // Not the fixture's registry's: ended here whatever the test's outcome.
+    const auto endEarlier = qScopeGuard([pid = entry->pid] { test::endProcess(pid); });
     ASSERT_TRUE(test::httpGet(entry->port, "/"));  // listening, so the scan lists it
     delegate->setDataSource({});                   // the real refresh
     delegate->refresh();
