@@ -24,6 +24,7 @@
 #include "SingleInstance.h"
 #include "exec/NodeResolver.h"
 #include "quickhost/HostPicking.h"
+#include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "quickhost/Trash.h"
 #include "scan/DisplayText.h"
@@ -227,10 +228,10 @@ void AppDelegate::hostPicked(const QString& path) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         const HostPicking::PickOutcome picked = HostPicking::packagePick(
-            resolveNode(), m_hostMjsPath, path, HostScanner::packagesFolder());
+            resolveNode(), m_hostMjsPath, path, PackageDiscovery::packagesFolder());
         if (picked.packageDir) {
             Store::removePausedPath(*picked.packageDir);
-            if (!m_registry.start(*picked.packageDir, m_hostMjsPath)) {
+            if (!m_registry.start(*picked.packageDir)) {
                 failure = m_registry.lastFailure();
             }
             refresh();
@@ -243,8 +244,8 @@ void AppDelegate::hostPicked(const QString& path) {
     }
 }
 
-void AppDelegate::startPackage(const QString& path, const QString& hostMjs) {
-    const bool started = m_registry.start(path, hostMjs).has_value();
+void AppDelegate::startPackage(const QString& path) {
+    const bool started = m_registry.start(path).has_value();
     const QString failure = m_registry.lastFailure();
     refresh();
     if (!started) {

@@ -97,7 +97,7 @@ public:
     void hostPicked(const QString& path);
     // A row's Start or Restart: serves the package and refreshes; says why
     // when no server runs.
-    void startPackage(const QString& path, const QString& hostMjs);
+    void startPackage(const QString& path);
     // A paused row's Remove: to the trash and forgotten, or kept (still
     // listed and paused) with one alert when it cannot go to the trash.
     void trashPackage(const QString& title, const QString& path);

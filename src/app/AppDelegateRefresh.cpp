@@ -11,6 +11,7 @@
 #include "RowBuilders.h"
 #include "RowSync.h"
 #include "SectionHeader.h"
+#include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
@@ -54,11 +55,11 @@ PanelData AppDelegate::gather() {
     const Store::Snapshot settings = Store::snapshot({hosted, quick, recent, paused});
     data.hostedCollapsed = settings.collapsed.value(hosted);
     data.quickCollapsed = settings.collapsed.value(quick);
-    data.quick = HostScanner::quickHostPackages(settings.pausedPaths);
+    data.quick = PackageDiscovery::quickHostPackages(settings.pausedPaths);
     data.recentCollapsed = settings.collapsed.value(recent);
     data.recent = settings.recent;
     data.pausedCollapsed = settings.collapsed.value(paused);
-    data.paused = HostScanner::pausedPackages(settings.pausedPaths);
+    data.paused = PackageDiscovery::pausedPackages(settings.pausedPaths);
     // Servers an earlier run started show as running again.
     m_registry.adopt(data.servers, data.quick + data.paused);
     return data;
@@ -103,9 +104,9 @@ void AppDelegate::apply(const PanelData& data) {
         // The row's menu opens the server at the LAN address, so a new
         // address rebuilds the row.
         const std::optional<QuickHostEntry> running = m_registry.info(package.path);
-        plans.append({quickHostRowKey(package, running, m_hostMjsPath) + QChar(0x1f) + data.address,
+        plans.append({quickHostRowKey(package, running) + QChar(0x1f) + data.address,
                       [this, package, running, address = data.address] {
-                          QWidget* row = makeQuickHostRow(package, m_hostMjsPath, this);
+                          QWidget* row = makeQuickHostRow(package, this);
                           addQuickHostRowActions(row, package, running, address);
                           return row;
                       }});
@@ -119,8 +120,7 @@ void AppDelegate::apply(const PanelData& data) {
     m_recentEmptyRow->setHidden(data.recentCollapsed || !data.recent.isEmpty());
     plans.clear();
     for (const Store::RecentEvent& event : data.recent) {
-        plans.append({recentRowKey(event, m_hostMjsPath),
-                      [this, event] { return makeRecentRow(event, m_hostMjsPath, this); }});
+        plans.append({recentRowKey(event), [this, event] { return makeRecentRow(event, this); }});
     }
     if (syncRows(m_recentStack, plans, Qt::AlignLeft)) {
         changed.append(m_recentStack);
@@ -134,8 +134,8 @@ void AppDelegate::apply(const PanelData& data) {
     m_pausedHeader->setSuffix(countSuffix(data.paused.size()));
     plans.clear();
     for (const QuickHostPackage& package : data.paused) {
-        plans.append({pausedRowKey(package, m_hostMjsPath),
-                      [this, package] { return makePausedRow(package, m_hostMjsPath, this); }});
+        plans.append(
+            {pausedRowKey(package), [this, package] { return makePausedRow(package, this); }});
     }
     if (syncRows(m_pausedStack, plans, {})) {
         changed.append(m_pausedStack);

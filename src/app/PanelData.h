@@ -3,8 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include "quickhost/QuickHostPackage.h"
 #include "scan/HostedPort.h"
-#include "scan/QuickHostPackage.h"
 #include "store/RecentEvent.h"
 
 namespace varnholt {

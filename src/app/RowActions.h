@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "quickhost/QuickHostEntry.h"
+#include "quickhost/QuickHostPackage.h"
 #include "scan/HostedPort.h"
-#include "scan/QuickHostPackage.h"
 
 class QWidget;
 

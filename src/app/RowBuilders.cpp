@@ -104,8 +104,7 @@ QWidget* makeHostedRow(const HostedPort& server, const QString& ip) {
     return row;
 }
 
-QWidget* makeQuickHostRow(const QuickHostPackage& package, const QString& hostMjs,
-                          AppDelegate* appDelegate) {
+QWidget* makeQuickHostRow(const QuickHostPackage& package, AppDelegate* appDelegate) {
     QHBoxLayout* layout = nullptr;
     QWidget* row = makeRowShell(&layout);
     const std::optional<QuickHostEntry> running = appDelegate->registry().info(package.path);
@@ -130,11 +129,11 @@ QWidget* makeQuickHostRow(const QuickHostPackage& package, const QString& hostMj
             delegate->refresh();
         });
     } else {
-        addButton(layout, QStringLiteral("Start"), 50, [path, hostMjs, delegate] {
+        addButton(layout, QStringLiteral("Start"), 50, [path, delegate] {
             if (!delegate) {
                 return;
             }
-            delegate->startPackage(path, hostMjs);
+            delegate->startPackage(path);
         });
     }
     addButton(layout, QStringLiteral("Remove"), 60, [title, path, delegate] {
@@ -152,8 +151,7 @@ QWidget* makeQuickHostRow(const QuickHostPackage& package, const QString& hostMj
     return row;
 }
 
-QWidget* makePausedRow(const QuickHostPackage& package, const QString& hostMjs,
-                       AppDelegate* appDelegate) {
+QWidget* makePausedRow(const QuickHostPackage& package, AppDelegate* appDelegate) {
     QHBoxLayout* layout = nullptr;
     QWidget* row = makeRowShell(&layout);
     layout->addWidget(makeTitleLabel(package.title, grey(0.6)), 0, Qt::AlignVCenter);
@@ -162,12 +160,12 @@ QWidget* makePausedRow(const QuickHostPackage& package, const QString& hostMjs,
     const QString title = package.title;
     const QString path = package.path;
     QPointer<AppDelegate> delegate(appDelegate);
-    addButton(layout, QStringLiteral("Start"), 50, [path, hostMjs, delegate] {
+    addButton(layout, QStringLiteral("Start"), 50, [path, delegate] {
         if (!delegate) {
             return;
         }
         Store::removePausedPath(path);
-        delegate->startPackage(path, hostMjs);
+        delegate->startPackage(path);
     });
     addButton(layout, QStringLiteral("Remove"), 60, [title, path, delegate] {
         if (!delegate) {
@@ -179,8 +177,7 @@ QWidget* makePausedRow(const QuickHostPackage& package, const QString& hostMjs,
     return row;
 }
 
-QWidget* makeRecentRow(const Store::RecentEvent& event, const QString& hostMjs,
-                       AppDelegate* appDelegate) {
+QWidget* makeRecentRow(const Store::RecentEvent& event, AppDelegate* appDelegate) {
     QHBoxLayout* layout = nullptr;
     QWidget* row = makeRowShell(&layout);
     QPointer<AppDelegate> delegate(appDelegate);
@@ -208,11 +205,11 @@ QWidget* makeRecentRow(const Store::RecentEvent& event, const QString& hostMjs,
 
     if (event.action == QLatin1String("stopped") && event.path) {
         const QString path = *event.path;
-        addButton(layout, QStringLiteral("Restart"), 70, [path, hostMjs, delegate] {
+        addButton(layout, QStringLiteral("Restart"), 70, [path, delegate] {
             if (!delegate) {
                 return;
             }
-            delegate->startPackage(path, hostMjs);
+            delegate->startPackage(path);
         });
     }
     finishRow(layout);
@@ -229,21 +226,20 @@ QString hostedRowKey(const HostedPort& server, const QString& ip) {
 }
 
 QString quickHostRowKey(const QuickHostPackage& package,
-                        const std::optional<QuickHostEntry>& running, const QString& hostMjs) {
+                        const std::optional<QuickHostEntry>& running) {
     return QStringList{package.title, package.path,
                        running ? QString::number(running->pid) : QString(),
-                       running ? QString::number(running->port) : QString(), hostMjs}
+                       running ? QString::number(running->port) : QString()}
         .join(kSep);
 }
 
-QString pausedRowKey(const QuickHostPackage& package, const QString& hostMjs) {
-    return QStringList{package.title, package.path, hostMjs}.join(kSep);
+QString pausedRowKey(const QuickHostPackage& package) {
+    return QStringList{package.title, package.path}.join(kSep);
 }
 
-QString recentRowKey(const Store::RecentEvent& event, const QString& hostMjs) {
+QString recentRowKey(const Store::RecentEvent& event) {
     return QStringList{event.title, event.action, QString::number(event.at, 'g', 17),
-                       event.path ? QStringLiteral("1") + *event.path : QStringLiteral("0"),
-                       hostMjs}
+                       event.path ? QStringLiteral("1") + *event.path : QStringLiteral("0")}
         .join(kSep);
 }
 

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "quickhost/QuickHostEntry.h"
+#include "quickhost/QuickHostPackage.h"
 #include "scan/HostedPort.h"
-#include "scan/QuickHostPackage.h"
 #include "store/RecentEvent.h"
 
 class QWidget;
@@ -19,20 +19,17 @@ class AppDelegate;
 // the values captured here, so a row that a refresh has replaced still acts
 // correctly while its handler runs.
 QWidget* makeHostedRow(const HostedPort& server, const QString& ip);
-QWidget* makeQuickHostRow(const QuickHostPackage& package, const QString& hostMjs,
-                          AppDelegate* appDelegate);
-QWidget* makePausedRow(const QuickHostPackage& package, const QString& hostMjs,
-                       AppDelegate* appDelegate);
-QWidget* makeRecentRow(const Store::RecentEvent& event, const QString& hostMjs,
-                       AppDelegate* appDelegate);
+QWidget* makeQuickHostRow(const QuickHostPackage& package, AppDelegate* appDelegate);
+QWidget* makePausedRow(const QuickHostPackage& package, AppDelegate* appDelegate);
+QWidget* makeRecentRow(const Store::RecentEvent& event, AppDelegate* appDelegate);
 
 // What a row shows, as one comparable text: while it stays the same, the
 // refresh keeps the row (and the pointer's hover on it) instead of rebuilding.
 QString hostedRowKey(const HostedPort& server, const QString& ip);
 QString quickHostRowKey(const QuickHostPackage& package,
-                        const std::optional<QuickHostEntry>& running, const QString& hostMjs);
-QString pausedRowKey(const QuickHostPackage& package, const QString& hostMjs);
-QString recentRowKey(const Store::RecentEvent& event, const QString& hostMjs);
+                        const std::optional<QuickHostEntry>& running);
+QString pausedRowKey(const QuickHostPackage& package);
+QString recentRowKey(const Store::RecentEvent& event);
 // Brings a kept recent row's relative time up to date.
 void updateRecentRowTime(QWidget* row);
 

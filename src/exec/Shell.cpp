@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "Log.h"
 #include "Spawn.h"
 
 namespace varnholt {
@@ -319,24 +320,43 @@ CommandResult runPiped(const QString& executable, const QStringList& arguments,
     const pid_t pid = launch(executable, arguments, cwd, outFds[1], errFds[1], false);
     closeQuietly(outFds[1]);
     closeQuietly(errFds[1]);
+    const QString startKey = QStringLiteral("start:") + executable;
     if (pid < 0) {
         closeQuietly(outFds[0]);
         closeQuietly(errFds[0]);
+        if (firstReport(startKey)) {
+            qCWarning(lcExec).noquote() << QStringLiteral("Could not start %1").arg(executable);
+        }
         return result;
     }
+    clearReport(startKey);
 
     const bool complete = readAll(outFds[0], errFds[0], deadline, &result.output, &result.errorTail,
                                   CommandResult::kErrorTailBytes);
     closeQuietly(outFds[0]);
     closeQuietly(errFds[0]);
     int status = 0;
+    const QString finishKey = QStringLiteral("finish:") + executable;
     if (!complete || !reapBefore(pid, deadline, &status)) {
         // Too slow or unreadable: what it printed so far is not trusted. The
         // child is not reaped yet, so its group id cannot have been reused.
         ::kill(-pid, SIGKILL);
         reap(pid);
+        if (firstReport(finishKey)) {
+            const bool late = deadline != kNoDeadline && SteadyClock::now() >= deadline;
+            if (late) {
+                qCWarning(lcExec).noquote()
+                    << QStringLiteral("%1 ran past its time limit of %2 ms and was stopped")
+                           .arg(executable)
+                           .arg(timeLimit->count());
+            } else {
+                qCWarning(lcExec).noquote()
+                    << QStringLiteral("The output of %1 could not be read").arg(executable);
+            }
+        }
         return CommandResult{};
     }
+    clearReport(finishKey);
     result.ran = true;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
@@ -366,6 +386,8 @@ qint32 shellBackground(const QString& executable, const QStringList& arguments,
                        const std::optional<QString>& cwd, const QStringList& environment) {
     const pid_t pid = launch(executable, arguments, cwd, -1, -1, true, environment);
     if (pid < 0) {
+        qCWarning(lcExec).noquote()
+            << QStringLiteral("Could not start %1 in the background").arg(executable);
         return -1;
     }
     // One waiter per child, blocked in waitpid on exactly that pid: the child

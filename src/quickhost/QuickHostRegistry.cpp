@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "Log.h"
 #include "NameCheck.h"
 #include "PortPolicy.h"
 #include "ServerEnvironment.h"
@@ -232,7 +233,7 @@ bool listensOn(qint32 pid, qint64 port) {
 
 }  // namespace
 
-std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, const QString&) {
+std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path) {
     m_lastFailure.clear();
     if (NameCheck::isUndecodable(path)) {
         return fail(NameCheck::undecodableMessage(path));
@@ -305,10 +306,13 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, cons
     }
     const QuickHostEntry entry{pid, *port};
     m_running.insert(path, entry);
+    qCInfo(lcQuickHost).noquote()
+        << QStringLiteral("Serving %1 on port %2 (pid %3)").arg(path).arg(*port).arg(pid);
     return entry;
 }
 
 std::optional<QuickHostEntry> QuickHostRegistry::fail(const QString& why) {
+    qCWarning(lcQuickHost).noquote() << "Could not serve a package:" << why;
     m_lastFailure = why;
     return std::nullopt;
 }
@@ -416,12 +420,24 @@ void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
         const QString path = packageOfFolder.take(cwd);
         if (!path.isEmpty()) {
             m_running.insert(path, QuickHostEntry{server.pid, server.port});
+            qCInfo(lcQuickHost).noquote()
+                << QStringLiteral(
+                       "Took back the server of %1 on port %2 (pid %3), started by an "
+                       "earlier run")
+                       .arg(path)
+                       .arg(server.port)
+                       .arg(server.pid);
         }
     }
 }
 
 void QuickHostRegistry::stop(const QString& path) {
     if (const auto entry = info(path)) {
+        qCInfo(lcQuickHost).noquote()
+            << QStringLiteral("Stopping the server of %1 on port %2 (pid %3)")
+                   .arg(path)
+                   .arg(entry->port)
+                   .arg(entry->pid);
         HostScanner::stop(entry->pid);
     }
     m_running.remove(path);
@@ -431,6 +447,11 @@ void QuickHostRegistry::pruneDead() {
     const auto snapshot = m_running;
     for (auto it = snapshot.cbegin(); it != snapshot.cend(); ++it) {
         if (it->pid < 1 || ::kill(it->pid, 0) != 0) {
+            qCInfo(lcQuickHost).noquote()
+                << QStringLiteral("The server of %1 on port %2 (pid %3) is gone")
+                       .arg(it.key())
+                       .arg(it->port)
+                       .arg(it->pid);
             m_running.remove(it.key());
         }
     }

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "QuickHostEntry.h"
+#include "QuickHostPackage.h"
 #include "scan/HostedPort.h"
 #include "scan/ProcessSource.h"
-#include "scan/QuickHostPackage.h"
 
 namespace varnholt {
 
@@ -36,7 +36,7 @@ public:
 
     std::optional<QuickHostEntry> info(const QString& path) const;
     // Absent when no server runs afterwards; lastFailure() then says why.
-    std::optional<QuickHostEntry> start(const QString& path, const QString& hostMjs);
+    std::optional<QuickHostEntry> start(const QString& path);
     void stop(const QString& path);
     void pruneDead();
 

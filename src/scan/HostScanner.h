@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +9,6 @@
 
 #include "HostedPort.h"
 #include "ProcessSource.h"
-#include "QuickHostPackage.h"
 
 namespace varnholt::HostScanner {
 
@@ -55,14 +53,5 @@ void stop(qint32 pid);
 inline constexpr char kNotConnected[] = "not connected";
 QString ssid();
 QString wifiIP();
-
-// Package folders: the desktop folder + "/Varnholt".
-QString packagesFolder();
-QList<QuickHostPackage> allPackages();
-QList<QuickHostPackage> quickHostPackages();
-QList<QuickHostPackage> pausedPackages();
-// The same split against a given paused set (exact path equality).
-QList<QuickHostPackage> quickHostPackages(const QSet<QString>& pausedPaths);
-QList<QuickHostPackage> pausedPackages(const QSet<QString>& pausedPaths);
 
 }  // namespace varnholt::HostScanner

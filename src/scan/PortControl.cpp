@@ -3,9 +3,11 @@
 #include <QTimer>
 
 #include <sys/types.h>
+#include <cerrno>
 #include <csignal>
 
 #include "HostScanner.h"
+#include "Log.h"
 #include "ScanPlatform.h"
 #include "exec/Shell.h"
 #include "exec/Tools.h"
@@ -49,7 +51,12 @@ void stop(qint32 pid) {
     if (pid <= 0) {
         return;
     }
-    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    if (::kill(static_cast<pid_t>(pid), SIGTERM) != 0) {
+        qCWarning(lcScan).noquote()
+            << QStringLiteral("Could not stop process %1: %2").arg(pid).arg(qt_error_string(errno));
+        return;
+    }
+    qCInfo(lcScan).noquote() << QStringLiteral("Asked process %1 to stop").arg(pid);
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) {
         return;
@@ -58,6 +65,10 @@ void stop(qint32 pid) {
     // between refreshes, whichever thread asked for the stop.
     QTimer::singleShot(kKillDelayMs, app, [pid] {
         if (::kill(static_cast<pid_t>(pid), 0) == 0) {
+            qCInfo(lcScan).noquote()
+                << QStringLiteral("Process %1 still ran after %2 ms and is killed")
+                       .arg(pid)
+                       .arg(kKillDelayMs);
             ::kill(static_cast<pid_t>(pid), SIGKILL);
         }
     });

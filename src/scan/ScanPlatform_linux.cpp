@@ -1,5 +1,5 @@
 #include "ScanPlatform.h"
-#include "scan/native/NativeLinuxSource.h"
+#include "scan/NativeLinuxSource.h"
 #include "scan/native/ProcNetTables.h"
 #include "scan/native/SockDiag.h"
 

@@ -10,13 +10,14 @@
 #include "LoopbackHttp.h"
 #include "Processes.h"
 #include "app/ClosureButton.h"
+#include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 
 namespace varnholt::test {
 
 // A package folder in the desktop packages folder holding an index page.
 inline QString makePackage(const QString& title, const QByteArray& index = "<h1>hello</h1>\n") {
-    const QString path = HostScanner::packagesFolder() + QLatin1Char('/') + title;
+    const QString path = PackageDiscovery::packagesFolder() + QLatin1Char('/') + title;
     writeFile(path + QStringLiteral("/index.html"), index);
     return path;
 }

@@ -9,6 +9,7 @@
 #include "PortHolder.h"
 #include "app/ElidedLabel.h"
 #include "app/ItemChooser.h"
+#include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
@@ -86,7 +87,7 @@ TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertWithItsCauseAndChangesN
          0,
          {},
          "Couldn't host that|host.mjs named a folder that is not a package in " +
-             HostScanner::packagesFolder() + "."},
+             PackageDiscovery::packagesFolder() + "."},
     };
     for (const auto& c : cases) {
         alerts.clear();
@@ -137,7 +138,7 @@ TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
 
     delegate->hostPicked(picked);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
-    const QList<QuickHostPackage> packages = HostScanner::quickHostPackages();
+    const QList<QuickHostPackage> packages = PackageDiscovery::quickHostPackages();
     ASSERT_EQ(packages.size(), 1);
     startedPaths << packages[0].path;
     const auto entry = registry.info(packages[0].path);
@@ -162,7 +163,7 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
     ASSERT_TRUE(QFile::link(secrets + "/key.txt", web + "/key"));
     delegate->hostPicked(web);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
-    const QString webPackage = HostScanner::packagesFolder() + "/web";
+    const QString webPackage = PackageDiscovery::packagesFolder() + "/web";
     startedPaths << webPackage;
     const auto entry = registry.info(webPackage);
     ASSERT_TRUE(entry);
@@ -177,7 +178,7 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
     test::writeFile(pick, "x");
     delegate->hostPicked(pick);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
-    for (const QuickHostPackage& package : HostScanner::quickHostPackages()) {
+    for (const QuickHostPackage& package : PackageDiscovery::quickHostPackages()) {
         startedPaths << package.path;
     }
     delegate->hostPicked(pick);  // "<name> 2" is too long
@@ -185,7 +186,7 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
     EXPECT_TRUE(alerts[0].startsWith("Couldn't host that|Can't create the package folder"))
         << alerts[0].toStdString();
     EXPECT_FALSE(registry.info(secrets));
-    EXPECT_EQ(HostScanner::quickHostPackages().size(), 2);
+    EXPECT_EQ(PackageDiscovery::quickHostPackages().size(), 2);
 }
 
 TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {

@@ -19,6 +19,7 @@
 #include "app/SectionHeader.h"
 #include "app/SharePopup.h"
 #include "app/SymbolButton.h"
+#include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 #include "store/Clock.h"
 #include "store/Store.h"
@@ -352,9 +353,9 @@ TEST_F(RefreshTest, GatheringReadsTheSettingsFileOnceAndSeesWhatItHolds) {
                                    Store::kOrganization, Store::kApplication)
                              .fileName();
     ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-    const QString old = HostScanner::packagesFolder() + "/Old";
+    const QString old = PackageDiscovery::packagesFolder() + "/Old";
     ASSERT_TRUE(QDir().mkpath(old));
-    ASSERT_TRUE(QDir().mkpath(HostScanner::packagesFolder() + "/New"));
+    ASSERT_TRUE(QDir().mkpath(PackageDiscovery::packagesFolder() + "/New"));
     QByteArray text = "[General]\ncollapsed.recent=true\npausedPaths=" + old.toUtf8() + "\n";
     for (int i = 0; i < 2000; ++i) {
         text += "handEdited" + QByteArray::number(i) + "=padding\n";

@@ -13,6 +13,7 @@
 #include "app/RowBuilders.h"
 #include "app/SectionHeader.h"
 #include "exec/Tools.h"
+#include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
@@ -35,9 +36,9 @@ protected:
             PanelData d;
             d.address = QStringLiteral("192.168.1.20");
             registry.pruneDead();
-            d.quick = HostScanner::quickHostPackages();
+            d.quick = PackageDiscovery::quickHostPackages();
             d.recent = Store::recent();
-            d.paused = HostScanner::pausedPackages();
+            d.paused = PackageDiscovery::pausedPackages();
             return d;
         });
     }
@@ -101,7 +102,7 @@ TEST_F(RowsTest, QuickStartServesThePackageAndStopEndsItAndLogsIt) {
 TEST_F(RowsTest, RemoveOfARunningPackageStopsLogsAndPausesIt) {
     const QString alpha = test::makePackage("Alpha");
     startedPaths << alpha;
-    const auto entry = registry.start(alpha, delegate->hostMjsPath());
+    const auto entry = registry.start(alpha);
     ASSERT_TRUE(entry);
     delegate->refresh();
     click(delegate->quickStack(), "Alpha", "Remove");
@@ -196,7 +197,7 @@ TEST_F(RowsTest, PausedRemoveThatCannotTrashKeepsThePackage) {
 // A Start that gets no server says why instead of quietly offering Start again.
 TEST_F(RowsTest, AStartThatFailsSaysWhy) {
     test::makePackage("Alpha");
-    const QString gone = HostScanner::packagesFolder() + "/Gone";
+    const QString gone = PackageDiscovery::packagesFolder() + "/Gone";
     Store::logRecent("Gone", "stopped", gone);
     delegate->refresh();
     click(delegate->recentStack(), "Gone", "Restart");
@@ -210,7 +211,7 @@ TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
     const QString alpha = test::makePackage("Alpha");
     startedPaths << alpha;
     QuickHostRegistry earlier(home.scratch() + "/quick", kFirstPort, kLastPort);
-    const auto entry = earlier.start(alpha, delegate->hostMjsPath());
+    const auto entry = earlier.start(alpha);
     ASSERT_TRUE(entry.has_value()) << earlier.lastFailure().toStdString();
     // Not the fixture's registry's: ended here whatever the test's outcome.
     const auto endEarlier = qScopeGuard([pid = entry->pid] { test::endProcess(pid); });
@@ -229,8 +230,8 @@ TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
 // A package folder whose name is not valid UTF-8 is listed, and its Start
 // says why it cannot be served rather than the row going missing.
 TEST_F(RowsTest, APackageNamedInBadUtf8IsListedAndRefusedWithAReason) {
-    const QByteArray raw = QFile::encodeName(HostScanner::packagesFolder()) + "/Caf\xe9";
-    QDir().mkpath(HostScanner::packagesFolder());
+    const QByteArray raw = QFile::encodeName(PackageDiscovery::packagesFolder()) + "/Caf\xe9";
+    QDir().mkpath(PackageDiscovery::packagesFolder());
     ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
     delegate->refresh();
     const QString title = QStringLiteral("Caf\uFFFD");

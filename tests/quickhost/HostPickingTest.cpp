@@ -12,6 +12,7 @@
 #include "TempHome.h"
 #include "exec/Tools.h"
 #include "quickhost/HostPicking.h"
+#include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "scan/HostScanner.h"
 
@@ -148,17 +149,17 @@ TEST_F(PackagePickTest, PickedFolderEndsUpServed) {
     writeFile(pick + "/index.html", "<h1>Holiday</h1>");
     writeFile(pick + "/beach.jpg", "jpeg");
 
-    const auto dir =
-        HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, HostScanner::packagesFolder())
-            .packageDir;
+    const auto dir = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick,
+                                              PackageDiscovery::packagesFolder())
+                         .packageDir;
     ASSERT_TRUE(dir.has_value());
-    EXPECT_EQ(*dir, HostScanner::packagesFolder() + "/Holiday Pics");
+    EXPECT_EQ(*dir, PackageDiscovery::packagesFolder() + "/Holiday Pics");
     EXPECT_EQ(*dir, m_home.desktop() + "/Varnholt/Holiday Pics");
 
     const auto first = test::freePortBlock(41000, 48999, 2);
     ASSERT_TRUE(first.has_value());
     QuickHostRegistry reg(m_home.scratch() + "/quick", *first, *first + 1);
-    const auto entry = reg.start(*dir, kHostMjs);
+    const auto entry = reg.start(*dir);
     ASSERT_TRUE(entry.has_value());
     m_pids.push_back(entry->pid);
     EXPECT_EQ(test::httpGet(entry->port, "/")->body, "<h1>Holiday</h1>");
@@ -175,10 +176,10 @@ TEST_F(PackagePickTest, AFileNamedLikeAnExcludedEntryStillDownloads) {
         const QString pick = m_home.scratch() + "/" + name;
         writeFile(pick, "mine: " + name.toUtf8());
         const auto dir = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick,
-                                                  HostScanner::packagesFolder())
+                                                  PackageDiscovery::packagesFolder())
                              .packageDir;
         ASSERT_TRUE(dir.has_value());
-        const auto entry = reg.start(*dir, kHostMjs);
+        const auto entry = reg.start(*dir);
         ASSERT_TRUE(entry.has_value()) << reg.lastFailure().toStdString();
         m_pids.push_back(entry->pid);
         const QByteArray page = test::httpGet(entry->port, "/")->body;
@@ -198,21 +199,21 @@ TEST_F(PackagePickTest, PackageLandsInTheFolderTheAppLists) {
               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Bureau/\"\n");
     const QString pick = m_home.scratch() + "/note.txt";
     writeFile(pick, "hello");
-    const auto dir =
-        HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, HostScanner::packagesFolder())
-            .packageDir;
+    const auto dir = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick,
+                                              PackageDiscovery::packagesFolder())
+                         .packageDir;
     ASSERT_TRUE(dir.has_value());
     EXPECT_EQ(*dir, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) +
                         "/Varnholt/note.txt");
     EXPECT_EQ(*dir, m_home.path() + "/Bureau/Varnholt/note.txt");
-    EXPECT_EQ(*dir, HostScanner::packagesFolder() + "/note.txt");
-    const auto packages = HostScanner::allPackages();
+    EXPECT_EQ(*dir, PackageDiscovery::packagesFolder() + "/note.txt");
+    const auto packages = PackageDiscovery::allPackages();
     ASSERT_EQ(packages.size(), 1);
     EXPECT_EQ(packages.front().path, *dir);
 }
 
 TEST_F(PackagePickTest, FailuresGiveNoPackageAndNameTheirCause) {
-    const QString folder = HostScanner::packagesFolder();
+    const QString folder = PackageDiscovery::packagesFolder();
     const QString missing = m_home.scratch() + "/missing";
     const QString badName = m_home.scratch() + "/bad-\uFFFD";  // as a lossy listing gives it
     const struct {
@@ -250,7 +251,7 @@ TEST_F(PackagePickTest, ACraftedNameNeverServesAnotherFolder) {
     const QString name = QString(255 - forged.toUtf8().size(), 'A') + forged;
     const QString pick = m_home.scratch() + "/" + name;
     writeFile(pick, "x");
-    const QString folder = HostScanner::packagesFolder();
+    const QString folder = PackageDiscovery::packagesFolder();
 
     const auto first = HostPicking::packagePick(nodeExecutable(), kHostMjs, pick, folder);
     EXPECT_EQ(first.packageDir, folder + "/" + name);

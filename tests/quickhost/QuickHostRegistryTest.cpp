@@ -73,7 +73,7 @@ protected:
     }
 
     std::optional<QuickHostEntry> start(QuickHostRegistry& reg, const QString& path) {
-        const auto entry = reg.start(path, "unused");
+        const auto entry = reg.start(path);
         if (entry) {
             m_pids.push_back(entry->pid);
         }

@@ -24,6 +24,7 @@
 #include "Measure.h"
 #include "app/AppDelegate.h"
 #include "app/FlippedStackView.h"
+#include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
@@ -53,7 +54,7 @@ const char* const kPackageNames[] = {
 // What a user who has been using the app for a while has: packages on the
 // desktop, some of them paused, and a full recent log.
 QStringList makeState() {
-    const QString folder = HostScanner::packagesFolder();
+    const QString folder = PackageDiscovery::packagesFolder();
     QStringList paths;
     for (const char* name : kPackageNames) {
         const QString path = folder + QLatin1Char('/') + QString::fromUtf8(name);
@@ -449,9 +450,10 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
                    }
                }));
         report("  quickHostPackages",
-               measure(options.runs, [] { HostScanner::quickHostPackages(); }));
+               measure(options.runs, [] { PackageDiscovery::quickHostPackages(); }));
         report("  recent", measure(options.runs, [] { Store::recent(); }));
-        report("  pausedPackages", measure(options.runs, [] { HostScanner::pausedPackages(); }));
+        report("  pausedPackages",
+               measure(options.runs, [] { PackageDiscovery::pausedPackages(); }));
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 

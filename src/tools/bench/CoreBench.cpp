@@ -20,11 +20,12 @@
 #include "Measure.h"
 #include "exec/Shell.h"
 #include "exec/Tools.h"
+#include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "scan/CommandLineSource.h"
 #include "scan/HostScanner.h"
+#include "scan/NativeLinuxSource.h"
 #include "scan/ScanPlatform.h"
-#include "scan/native/NativeLinuxSource.h"
 #include "scan/native/OwnerCache.h"
 #include "store/Store.h"
 
@@ -223,8 +224,8 @@ int runCore(const CoreOptions& options) {
                    Store::collapsed(QString::fromLatin1(id));
                }
                Store::panelCollapsed();
-               HostScanner::quickHostPackages();
-               HostScanner::pausedPackages();
+               PackageDiscovery::quickHostPackages();
+               PackageDiscovery::pausedPackages();
                Store::recent();
            }));
 

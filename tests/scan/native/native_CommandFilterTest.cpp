@@ -10,7 +10,7 @@
 
 #include "Files.h"
 #include "scan/HostScanner.h"
-#include "scan/native/NativeLinuxSource.h"
+#include "scan/NativeLinuxSource.h"
 
 namespace varnholt {
 namespace {

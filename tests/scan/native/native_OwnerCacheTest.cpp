@@ -11,7 +11,7 @@
 #include "FakeProc.h"
 #include "exec/Tools.h"
 #include "scan/HostScanner.h"
-#include "scan/native/NativeLinuxSource.h"
+#include "scan/NativeLinuxSource.h"
 #include "scan/native/OwnerCache.h"
 #include "scan/native/ProcFs.h"
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "FakeProc.h"
-#include "scan/native/NativeLinuxSource.h"
+#include "scan/NativeLinuxSource.h"
 #include "scan/native/ProcFs.h"
 #include "scan/native/ProcNetTables.h"
 

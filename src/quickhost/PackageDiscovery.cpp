@@ -1,4 +1,5 @@
-// The package folders on the desktop, split by the paused set.
+#include "PackageDiscovery.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -8,10 +9,9 @@
 
 #include <algorithm>
 
-#include "HostScanner.h"
 #include "store/Store.h"
 
-namespace varnholt::HostScanner {
+namespace varnholt::PackageDiscovery {
 
 namespace {
 
@@ -96,4 +96,4 @@ QList<QuickHostPackage> pausedPackages(const QSet<QString>& pausedPaths) {
     return packagesWhere(true, pausedPaths);
 }
 
-}  // namespace varnholt::HostScanner
+}  // namespace varnholt::PackageDiscovery

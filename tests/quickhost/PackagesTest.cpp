@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "TempHome.h"
+#include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
@@ -35,20 +36,20 @@ protected:
 };
 
 TEST_F(Packages, FolderLivesOnTheDesktop) {
-    EXPECT_EQ(HostScanner::packagesFolder(), folder());
+    EXPECT_EQ(PackageDiscovery::packagesFolder(), folder());
 }
 
 TEST_F(Packages, MissingFolderGivesNothing) {
-    EXPECT_TRUE(HostScanner::allPackages().isEmpty());
-    EXPECT_TRUE(HostScanner::quickHostPackages().isEmpty());
-    EXPECT_TRUE(HostScanner::pausedPackages().isEmpty());
+    EXPECT_TRUE(PackageDiscovery::allPackages().isEmpty());
+    EXPECT_TRUE(PackageDiscovery::quickHostPackages().isEmpty());
+    EXPECT_TRUE(PackageDiscovery::pausedPackages().isEmpty());
 }
 
 TEST_F(Packages, AFileInPlaceOfTheFolderGivesNothing) {
     QFile file(folder());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    EXPECT_TRUE(HostScanner::allPackages().isEmpty());
+    EXPECT_TRUE(PackageDiscovery::allPackages().isEmpty());
 }
 
 TEST_F(Packages, FoldersOnlyInCodePointOrder) {
@@ -58,7 +59,7 @@ TEST_F(Packages, FoldersOnlyInCodePointOrder) {
     makeFolder(".cache");
     makeFolder("Site 9");
     makeFolder("Site 10");
-    const auto packages = HostScanner::allPackages();
+    const auto packages = PackageDiscovery::allPackages();
     EXPECT_EQ(titles(packages), (QStringList{".cache", "A-site", "Site 10", "Site 9", "b-site"}));
     ASSERT_FALSE(packages.isEmpty());
     EXPECT_EQ(packages[1].path, folder() + "/A-site");
@@ -75,7 +76,7 @@ TEST_F(Packages, OrderIsByCodePointsOfTheCanonicalForm) {
     makeFolder("f");
     makeFolder(emoji);
     makeFolder(fullwidthA);
-    EXPECT_EQ(titles(HostScanner::allPackages()),
+    EXPECT_EQ(titles(PackageDiscovery::allPackages()),
               (QStringList{"f", decomposed, fullwidthA, emoji}));
 }
 
@@ -88,7 +89,7 @@ TEST_F(Packages, LinksCountByWhatTheyPointTo) {
     makeFile("file.txt");
     ASSERT_TRUE(QFile::link(folder() + "/file.txt", folder() + "/file-link"));
 
-    const auto packages = HostScanner::allPackages();
+    const auto packages = PackageDiscovery::allPackages();
     ASSERT_EQ(titles(packages), (QStringList{"linked", "real"}));
     EXPECT_EQ(packages[0].path, folder() + "/linked");
 }
@@ -98,16 +99,17 @@ TEST_F(Packages, SplitByExactPausedPath) {
     makeFolder("b-site");
     makeFolder("c-site");
     const QSet<QString> paused = {folder() + "/b-site", folder() + "/c-site/", folder() + "/gone"};
-    EXPECT_EQ(titles(HostScanner::quickHostPackages(paused)), (QStringList{"A-site", "c-site"}));
-    EXPECT_EQ(titles(HostScanner::pausedPackages(paused)), (QStringList{"b-site"}));
+    EXPECT_EQ(titles(PackageDiscovery::quickHostPackages(paused)),
+              (QStringList{"A-site", "c-site"}));
+    EXPECT_EQ(titles(PackageDiscovery::pausedPackages(paused)), (QStringList{"b-site"}));
 }
 
 TEST_F(Packages, SplitReadsThePausedSetFromTheStore) {
     makeFolder("A-site");
     makeFolder("b-site");
     Store::setPausedPaths({folder() + "/b-site"});
-    EXPECT_EQ(titles(HostScanner::quickHostPackages()), (QStringList{"A-site"}));
-    EXPECT_EQ(titles(HostScanner::pausedPackages()), (QStringList{"b-site"}));
+    EXPECT_EQ(titles(PackageDiscovery::quickHostPackages()), (QStringList{"A-site"}));
+    EXPECT_EQ(titles(PackageDiscovery::pausedPackages()), (QStringList{"b-site"}));
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 
 #include <unordered_map>
 
-#include "ProcFs.h"
-#include "ProcNetTables.h"
-#include "SockDiag.h"
-#include "SocketName.h"
+#include "scan/native/ProcFs.h"
+#include "scan/native/ProcNetTables.h"
+#include "scan/native/SockDiag.h"
+#include "scan/native/SocketName.h"
 
 namespace varnholt {
 

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "OwnerCache.h"
-#include "scan/ProcessSource.h"
+#include "ProcessSource.h"
+#include "scan/native/OwnerCache.h"
 
 namespace varnholt {
 
