@@ -1,168 +1,186 @@
 #include "AppDelegate.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QDir>
-#include <QEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "ActivatingPanel.h"
-#include "AppIcon.h"
-#include "AppMenu.h"
-#include "ClosureButton.h"
-#include "ElidedLabel.h"
-#include "ExposureMonitor.h"
-#include "ItemChooser.h"
-#include "PanelPlatform.h"
-#include "PlatformMenu.h"
-#include "PreferenceItems.h"
-#include "SharePopup.h"
+#include "HostPicker.h"
+#include "Log.h"
 #include "SingleInstance.h"
-#include "exec/NodeResolver.h"
-#include "quickhost/HostPicking.h"
+#include "app/controls/AppIcon.h"
+#include "app/desktop/AppMenu.h"
+#include "app/desktop/ExposureMonitor.h"
+#include "app/desktop/PanelPlatform.h"
+#include "app/desktop/PlatformMenu.h"
+#include "app/desktop/StatusItem.h"
+#include "app/panel/ActivatingPanel.h"
+#include "app/panel/PanelView.h"
+#include "app/panel/PanelWindow.h"
 #include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "quickhost/Trash.h"
-#include "scan/DisplayText.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
-// The app's lifecycle (launch, tray, show and hide, quit) and the actions
-// behind the panel's buttons; the panel's views are built in
-// AppDelegatePanel.cpp and refreshed in AppDelegateRefresh.cpp.
-
 namespace varnholt {
 
-namespace {
-
-QString abbreviatedHome(const QString& path) {
-    const QString home = QDir::homePath();
-    if (path == home) {
-        return QStringLiteral("~");
+AppDelegate::AppDelegate(QuickHostRegistry& registry, AppHooks hooks, QObject* parent)
+    : QObject(parent), m_registry(registry), m_hooks(std::move(hooks)) {
+    if (!m_hooks.trayProbe) {
+        m_hooks.trayProbe = &QSystemTrayIcon::isSystemTrayAvailable;
     }
-    if (home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/'))) {
-        return QLatin1Char('~') + path.mid(home.size());
+    if (!m_hooks.compositorProbe) {
+        m_hooks.compositorProbe = &PanelPlatform::compositorRunning;
     }
-    return path;
-}
-
-}  // namespace
-
-AppDelegate::AppDelegate(QuickHostRegistry& registry, QObject* parent)
-    : QObject(parent),
-      m_registry(registry),
-      m_trayProbe(&QSystemTrayIcon::isSystemTrayAvailable),
-      m_compositorProbe(&PanelPlatform::compositorRunning),
-      m_hostMjsPath(varnholt::hostMjsPath()) {
-    m_alert = [this](const QString& message, const QString& informative) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnholt Control"), message,
-                        QMessageBox::Ok, m_window);
-        box.setInformativeText(informative);
-        box.exec();
-    };
+    if (!m_hooks.alert) {
+        m_hooks.alert = [this](const QString& message, const QString& informative) {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnholt Control"), message,
+                            QMessageBox::Ok, m_panel ? m_panel->window() : nullptr);
+            box.setInformativeText(informative);
+            box.exec();
+        };
+    }
+    m_picker = new HostPicker(
+        m_registry, [this](const QString& m, const QString& i) { showAlert(m, i); }, this);
+    connect(m_picker, &HostPicker::refreshRequested, this, &AppDelegate::refresh);
+    m_statusItem = new StatusItem(
+        m_hooks.trayProbe, [this](QMenu* menu) { fillAppMenu(menu, true); }, this);
+    connect(m_statusItem, &StatusItem::activated, this, [this] {
+        if (m_panel) {
+            m_panel->toggle();
+        }
+    });
+    connect(m_statusItem, &StatusItem::iconCreated, this, [this](QSystemTrayIcon* icon) {
+        if (m_hooks.exposure) {
+            m_hooks.exposure->setTray(icon);
+        }
+    });
 }
 
 AppDelegate::~AppDelegate() {
     if (m_refreshDeferred) {
         qApp->removeEventFilter(this);
     }
-    delete m_window;
+    delete m_panel;
 }
 
 bool AppDelegate::launch() {
     m_instance = new SingleInstance(SingleInstance::defaultSocketPath(), this);
     if (!m_instance->claim()) {
+        qCInfo(lcApp) << "Another instance runs already: it shows its panel instead";
         return false;
     }
-    connect(m_instance, &SingleInstance::showRequested, this, &AppDelegate::showPanel);
+    connect(m_instance, &SingleInstance::showRequested, this, [this] {
+        if (m_panel) {
+            m_panel->show();
+        }
+    });
 
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setWindowIcon(makeAppIcon());
-    m_exposure = ExposureMonitor::create(this);
+    if (!m_hooks.exposure) {
+        m_hooks.exposure = ExposureMonitor::create(this);
+    }
     buildWindow();
     checkTray();  // before the first show: it picks the kind of window
-    buildMainMenu();
-    if (m_window) {
+    if (m_panel) {
+        installPlatformMenu(m_panel->window(), [self = QPointer<AppDelegate>(this)] {
+            if (self) {
+                self->quit();
+            }
+        });
         refresh();
     }
     m_timer = new QTimer(this);
     m_timer->setInterval(kRefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &AppDelegate::timerFired);
     m_timer->start();
-    if (m_window) {
-        m_window->show();
-        m_window->raise();
+    if (m_panel) {
+        m_panel->window()->show();
+        m_panel->window()->raise();
+    } else {
+        qCWarning(lcApp) << "No screen to show the panel on";
     }
     return true;
 }
 
-void AppDelegate::buildMainMenu() {
-    installPlatformMenu(m_window, [self = QPointer<AppDelegate>(this)] {
-        if (self) {
-            self->quit();
-        }
-    });
-}
-
-void AppDelegate::buildStatusItem() {
-    m_statusItem = new QSystemTrayIcon(makeAppIcon(), this);
-    m_statusItem->setToolTip(QStringLiteral("Varnholt"));
-    m_statusMenu = std::make_unique<QMenu>();
-    fillAppMenu(m_statusMenu.get(), this, true);
-    if (m_exposure) {
-        m_exposure->setTray(m_statusItem);
-    }
-    m_statusItem->setContextMenu(m_statusMenu.get());
-    connect(m_statusItem, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) {
-                    toggleWindow();
-                }
-            });
-    m_statusItem->show();
-}
-
-void AppDelegate::toggleWindow() {
-    if (!m_window) {
+void AppDelegate::buildWindow() {
+    m_panel = PanelWindow::create(
+        this, [this](const QString& path) { return m_registry.info(path); },
+        m_hooks.compositorProbe, this);
+    if (!m_panel) {
         return;
     }
-    if (m_window->isVisible() && !m_window->isMinimized()) {
-        m_window->hide();
-        return;
-    }
-    showPanel();
+    PanelView* view = m_panel->view();
+    connect(m_panel, &PanelWindow::refreshRequested, this, &AppDelegate::refresh);
+    connect(view, &PanelView::openClicked, m_picker, &HostPicker::openPressed);
+    connect(view, &PanelView::changeFolderClicked, m_picker,
+            &HostPicker::changeDefaultFolderPressed);
+    connect(m_picker, &HostPicker::defaultFolderChanged, view,
+            &PanelView::updateDefaultFolderLabel);
+    m_picker->setWindow(m_panel->window());
+    m_panel->setTitleMenuFiller([this](QMenu* menu) { fillAppMenu(menu, false); });
+    m_panel->applyStoredForm();
 }
 
-void AppDelegate::showPanel() {
-    if (!m_window) {
-        return;
+void AppDelegate::fillAppMenu(QMenu* menu, bool withShowHide) {
+    const QPointer<AppDelegate> self(this);
+    varnholt::fillAppMenu(menu,
+                          {[self] {
+                               if (self && self->m_panel) {
+                                   self->m_panel->toggle();
+                               }
+                           },
+                           [self] {
+                               if (self) {
+                                   self->quit();
+                               }
+                           },
+                           [self](const QString& message, const QString& detail) {
+                               if (self) {
+                                   self->showAlert(message, detail);
+                               }
+                           }},
+                          withShowHide);
+}
+
+void AppDelegate::checkTray() {
+    const bool tray = m_statusItem->check();
+    if (m_panel) {
+        m_panel->setHasTray(tray);
     }
-    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
 }
 
 void AppDelegate::quit() {
+    qCInfo(lcApp) << "Quitting; the servers it started keep running";
     QCoreApplication::quit();
 }
 
-bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_contentView && event->type() == QEvent::ContextMenu) {
-        const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-        if (showTitleMenu(menuEvent->pos(), menuEvent->globalPos())) {
-            return true;
+void AppDelegate::showAlert(const QString& message, const QString& informative) {
+    qCWarning(lcApp).noquote() << "Alert:" << message << "-" << informative;
+    if (m_hooks.alert) {
+        m_hooks.alert(message, informative);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The refresh cycle
+
+void AppDelegate::timerFired() {
+    checkTray();
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        if (!m_refreshDeferred) {
+            m_refreshDeferred = true;
+            qApp->installEventFilter(this);
         }
+        return;
     }
-    if (watched == m_contentView &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest ||
-         event->type() == QEvent::Show)) {
-        layoutContent();
-    }
+    refresh();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (m_refreshDeferred && event->type() == QEvent::MouseButtonRelease) {
         // Let the release reach its button first, then catch up.
         QTimer::singleShot(0, this, [this] {
@@ -176,72 +194,54 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void AppDelegate::sharePressed() {
-    if (!m_shareButton) {
+void AppDelegate::refresh() {
+    if (!m_panel) {
         return;
     }
-    if (m_sharePopup) {
-        m_sharePopup->close();
+    apply(m_hooks.dataSource ? m_hooks.dataSource() : gather());
+}
+
+PanelData AppDelegate::gather() {
+    PanelData data;
+    m_registry.pruneDead();
+    data.address = HostScanner::wifiIP();
+    data.ssid = HostScanner::ssid();
+    data.servers = HostScanner::scan();
+    // One reading of the settings for the whole refresh: a hand-edited file
+    // can be large, and every single read would parse it again.
+    const QString hosted = QStringLiteral("hosted");
+    const QString quick = QStringLiteral("quick");
+    const QString recent = QStringLiteral("recent");
+    const QString paused = QStringLiteral("paused");
+    const Store::Snapshot settings = Store::snapshot({hosted, quick, recent, paused});
+    data.hostedCollapsed = settings.collapsed.value(hosted);
+    data.quickCollapsed = settings.collapsed.value(quick);
+    data.quick = PackageDiscovery::quickHostPackages(settings.pausedPaths);
+    data.recentCollapsed = settings.collapsed.value(recent);
+    data.recent = settings.recent;
+    data.pausedCollapsed = settings.collapsed.value(paused);
+    data.paused = PackageDiscovery::pausedPackages(settings.pausedPaths);
+    // Servers an earlier run started show as running again.
+    m_registry.adopt(data.servers, data.quick + data.paused);
+    return data;
+}
+
+void AppDelegate::apply(const PanelData& data) {
+    if (!m_panel) {
+        return;
     }
-    m_sharePopup = new SharePopup(HostScanner::wifiIP(), m_shareButton);
-    m_sharePopup->setComposited(!m_compositorProbe || m_compositorProbe());
-    m_sharePopup->showUnder(m_shareButton);
+    m_panel->apply(data);
+    if (m_hooks.exposure) {
+        m_hooks.exposure->update(data.servers, data.address, data.ssid);
+    }
 }
 
 // ---------------------------------------------------------------------------
-// Host picking
+// What the rows ask for
 
-bool AppDelegate::raiseChooser(bool allowFiles) {
-    if (!m_chooser || !m_chooser->isVisible()) {
-        return false;
-    }
-    if (m_chooser->allowsFiles() != allowFiles) {
-        m_chooser->close();  // the other chooser gives way to this one
-        return false;
-    }
-    m_chooser->raise();
-    m_chooser->activateWindow();
-    return true;
-}
-
-void AppDelegate::openPressed() {
-    // The chooser leaves the panel usable; a second "Open…" brings the open
-    // chooser forward rather than stacking another.
-    if (raiseChooser(true)) {
-        return;
-    }
-    auto* chooser = new ItemChooser(true, QStringLiteral("Host"), m_window);
-    chooser->setAttribute(Qt::WA_DeleteOnClose);
-    chooser->setWindowTitle(QStringLiteral("Host a File or Folder"));
-    if (const auto folder = Store::defaultOpenFolder()) {
-        chooser->setDirectory(*folder);
-    }
-    connect(chooser, &ItemChooser::itemChosen, this, &AppDelegate::hostPicked,
-            Qt::QueuedConnection);
-    m_chooser = chooser;
-    chooser->show();
-}
-
-void AppDelegate::hostPicked(const QString& path) {
-    QString failure;
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        const HostPicking::PickOutcome picked = HostPicking::packagePick(
-            resolveNode(), m_hostMjsPath, path, PackageDiscovery::packagesFolder());
-        if (picked.packageDir) {
-            Store::removePausedPath(*picked.packageDir);
-            if (!m_registry.start(*picked.packageDir)) {
-                failure = m_registry.lastFailure();
-            }
-            refresh();
-        } else {
-            failure = picked.failure;
-        }
-    }
-    if (!failure.isEmpty()) {
-        showAlert(QStringLiteral("Couldn't host that"), failure);
-    }
+void AppDelegate::stopServer(const HostedPort& server) {
+    HostScanner::stop(server.pid);
+    Store::logRecent(server.friendlyName, QStringLiteral("stopped"));
 }
 
 void AppDelegate::startPackage(const QString& path) {
@@ -253,6 +253,26 @@ void AppDelegate::startPackage(const QString& path) {
     }
 }
 
+void AppDelegate::stopPackage(const QString& title, const QString& path) {
+    m_registry.stop(path);
+    Store::logRecent(title, QStringLiteral("stopped"), path);
+    refresh();
+}
+
+void AppDelegate::pausePackage(const QString& title, const QString& path) {
+    if (m_registry.info(path)) {
+        m_registry.stop(path);
+        Store::logRecent(title, QStringLiteral("stopped"), path);
+    }
+    Store::insertPausedPath(path);
+    refresh();
+}
+
+void AppDelegate::resumePackage(const QString& path) {
+    Store::removePausedPath(path);
+    startPackage(path);
+}
+
 void AppDelegate::trashPackage(const QString& title, const QString& path) {
     QString failure;
     if (!Trash::moveToTrash(path, &failure)) {
@@ -260,45 +280,15 @@ void AppDelegate::trashPackage(const QString& title, const QString& path) {
         showAlert(QStringLiteral("Couldn't move that to the Trash"), failure);
         return;
     }
+    qCInfo(lcApp).noquote() << "Moved" << path << "to the trash";
     Store::removePausedPath(path);
     Store::logRecent(title, QStringLiteral("removed"), path);
     refresh();
 }
 
-void AppDelegate::changeDefaultFolderPressed() {
-    if (raiseChooser(false)) {
-        return;
-    }
-    auto* chooser = new ItemChooser(false, QStringLiteral("Set Default"), m_window);
-    chooser->setAttribute(Qt::WA_DeleteOnClose);
-    chooser->setWindowTitle(
-        QStringLiteral("Choose the folder \u201COpen\u2026\u201D should start from"));
-    if (const auto folder = Store::defaultOpenFolder()) {
-        chooser->setDirectory(*folder);
-    }
-    connect(chooser, &ItemChooser::itemChosen, this, [this](const QString& folder) {
-        Store::setDefaultOpenFolder(folder);
-        updateDefaultFolderLabel();
-    });
-    m_chooser = chooser;
-    chooser->show();
-}
-
-void AppDelegate::updateDefaultFolderLabel() {
-    if (!m_defaultFolderLabel) {
-        return;
-    }
-    const std::optional<QString> folder = Store::defaultOpenFolder();
-    // Folder names are anyone's bytes: shown display-safe, like row titles.
-    m_defaultFolderLabel->setText(folder ? QStringLiteral("Default: ") +
-                                               displaySafe(abbreviatedHome(*folder))
-                                         : QStringLiteral("Default: not set"));
-}
-
-void AppDelegate::showAlert(const QString& message, const QString& informative) {
-    if (m_alert) {
-        m_alert(message, informative);
-    }
+void AppDelegate::dismissRecent(const Store::RecentEvent& event) {
+    Store::removeRecent(event);
+    refresh();
 }
 
 }  // namespace varnholt

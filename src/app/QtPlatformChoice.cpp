@@ -19,7 +19,7 @@ QByteArray preferredQtPlatform(const SessionFacts& facts) {
     return {};
 }
 
-void applyPreferredQtPlatform(int argc, char** argv) {
+QString applyPreferredQtPlatform(int argc, char** argv) {
     SessionFacts facts;
     facts.sessionType = qgetenv("XDG_SESSION_TYPE");
     facts.waylandDisplay = qgetenv("WAYLAND_DISPLAY");
@@ -35,7 +35,12 @@ void applyPreferredQtPlatform(int argc, char** argv) {
     const QByteArray platform = preferredQtPlatform(facts);
     if (!platform.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", platform);
+        return QStringLiteral("XWayland, chosen for a Wayland session with an X display");
     }
+    if (!facts.qpaPlatform.isEmpty() || facts.platformArgument) {
+        return QStringLiteral("chosen by the user");
+    }
+    return QStringLiteral("Qt's own choice");
 }
 
 }  // namespace varnholt

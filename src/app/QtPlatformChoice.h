@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 namespace varnholt {
 
@@ -25,6 +26,7 @@ QByteArray preferredQtPlatform(const SessionFacts& facts);
 
 // Reads the facts from the environment and argv and sets QT_QPA_PLATFORM when
 // preferredQtPlatform() names one. Call before the application object exists.
-void applyPreferredQtPlatform(int argc, char** argv);
+// Returns why the platform is what it is, for the log.
+QString applyPreferredQtPlatform(int argc, char** argv);
 
 }  // namespace varnholt

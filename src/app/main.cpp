@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "AppDelegate.h"
+#include "Log.h"
 #include "QtPlatformChoice.h"
 #include "quickhost/QuickHostRegistry.h"
 
@@ -35,10 +36,14 @@ int main(int argc, char* argv[]) {
             return status;
         }
     }
-    varnholt::applyPreferredQtPlatform(argc, argv);
+    varnholt::installLogFormat();
+    const QString platformReason = varnholt::applyPreferredQtPlatform(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnholt Control"));
     QApplication::setDesktopFileName(QStringLiteral("varnholt-control"));
+    qCInfo(varnholt::lcApp).noquote()
+        << "Varnholt Control" << VARNHOLT_VERSION << "on the Qt platform"
+        << QGuiApplication::platformName() << "(" + platformReason + ")";
     varnholt::AppDelegate delegate(varnholt::QuickHostRegistry::shared());
     if (!delegate.launch()) {
         return 0;  // the running instance shows its panel instead

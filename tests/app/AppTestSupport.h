@@ -9,7 +9,7 @@
 #include "Files.h"
 #include "LoopbackHttp.h"
 #include "Processes.h"
-#include "app/ClosureButton.h"
+#include "app/controls/ClosureButton.h"
 #include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 

@@ -16,14 +16,14 @@
 
 #include "AppTestSupport.h"
 #include "TempHome.h"
-#include "app/ClosureButton.h"
-#include "app/ElidedLabel.h"
-#include "app/Indented.h"
-#include "app/ItemChooser.h"
-#include "app/QrCode.h"
-#include "app/SectionHeader.h"
-#include "app/SharePopup.h"
-#include "app/SymbolButton.h"
+#include "app/controls/ClosureButton.h"
+#include "app/controls/ElidedLabel.h"
+#include "app/controls/Indented.h"
+#include "app/controls/QrCode.h"
+#include "app/controls/SectionHeader.h"
+#include "app/controls/SharePopup.h"
+#include "app/controls/SymbolButton.h"
+#include "app/panel/ItemChooser.h"
 
 namespace varnholt {
 namespace {

@@ -9,14 +9,15 @@
 #include <QTest>
 
 #include "PanelFixture.h"
-#include "app/ActivatingPanel.h"
-#include "app/FlippedStackView.h"
-#include "app/FocusOrder.h"
-#include "app/PanelPlacement.h"
 #include "app/QtPlatformChoice.h"
-#include "app/SectionHeader.h"
-#include "app/SharePopup.h"
-#include "app/SymbolButton.h"
+#include "app/controls/FlippedStackView.h"
+#include "app/controls/FocusOrder.h"
+#include "app/controls/SectionHeader.h"
+#include "app/controls/SharePopup.h"
+#include "app/controls/SymbolButton.h"
+#include "app/desktop/StatusItem.h"
+#include "app/panel/ActivatingPanel.h"
+#include "app/panel/PanelPlacement.h"
 #include "store/Store.h"
 
 namespace varnholt {
@@ -36,8 +37,8 @@ QStringList actionTexts(QMenu* menu) {
     return texts;
 }
 
-QRect inContent(AppDelegate& d, QWidget* widget) {
-    return QRect(widget->mapTo(d.contentView(), QPoint(0, 0)), widget->size());
+QRect inContent(PanelView* view, QWidget* widget) {
+    return QRect(widget->mapTo(view, QPoint(0, 0)), widget->size());
 }
 
 class DesktopTest : public PanelFixture {
@@ -46,25 +47,24 @@ protected:
     bool compositor = true;
 
     void buildOnDesktop() {
+        trayProbe = [this] { return tray; };
+        compositorProbe = [this] { return compositor; };
         build();
-        delegate->setTrayProbe([this] { return tray; });
-        delegate->setCompositorProbe([this] { return compositor; });
         delegate->checkTray();
     }
 
     void rightClickTitleArea() {
-        const QPoint pos(delegate->titleLabel()->geometry().center());
-        QContextMenuEvent event(QContextMenuEvent::Mouse, pos,
-                                delegate->contentView()->mapToGlobal(pos));
-        QCoreApplication::sendEvent(delegate->contentView(), &event);
+        const QPoint pos(header()->titleLabel()->geometry().center());
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view()->mapToGlobal(pos));
+        QCoreApplication::sendEvent(view(), &event);
     }
 };
 
 TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
     buildOnDesktop();
-    ActivatingPanel* panel = delegate->window();
-    EXPECT_FALSE(delegate->hasTray());
-    EXPECT_EQ(delegate->statusItem(), nullptr);
+    ActivatingPanel* panel = window();
+    EXPECT_FALSE(delegate->panel()->hasTray());
+    EXPECT_EQ(delegate->statusItem()->icon(), nullptr);
     EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Window);  // on the taskbar
     EXPECT_FALSE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(panel->windowFlags() & Qt::FramelessWindowHint);
@@ -72,37 +72,37 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
 
     // The title area offers the tray's commands, bar the one for this panel.
     rightClickTitleArea();
-    ASSERT_NE(delegate->titleMenu(), nullptr);
-    EXPECT_EQ(actionTexts(delegate->titleMenu()),
+    ASSERT_NE(delegate->panel()->titleMenu(), nullptr);
+    EXPECT_EQ(actionTexts(delegate->panel()->titleMenu()),
               (QStringList{"Notify When a Server Opens to the Network", "Start at Login", "-",
                            "Quit Varnholt"}));
-    delegate->titleMenu()->close();
+    delegate->panel()->titleMenu()->close();
 
     // ✕ and Escape minimise, so the taskbar can bring the panel back.
-    delegate->closeButton()->click();
+    header()->closeButton()->click();
     EXPECT_TRUE(panel->isMinimized());
-    delegate->showPanel();
+    delegate->panel()->show();
     EXPECT_FALSE(panel->isMinimized());
     QTest::keyClick(panel, Qt::Key_Escape);
     EXPECT_TRUE(panel->isMinimized());
-    delegate->showPanel();
+    delegate->panel()->show();
 
     // A tray that starts later is found on the next tick; the shown panel
     // stays shown and becomes a tool window again.
     tray = true;
     delegate->timerFired();
-    EXPECT_TRUE(delegate->hasTray());
-    ASSERT_NE(delegate->statusItem(), nullptr);
-    EXPECT_EQ(actionTexts(delegate->statusItem()->contextMenu()),
+    EXPECT_TRUE(delegate->panel()->hasTray());
+    ASSERT_NE(delegate->statusItem()->icon(), nullptr);
+    EXPECT_EQ(actionTexts(delegate->statusItem()->icon()->contextMenu()),
               (QStringList{"Show/Hide Panel", "-", "Notify When a Server Opens to the Network",
                            "Start at Login", "-", "Quit Varnholt"}));
     EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     EXPECT_TRUE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(panel->isVisible());
-    EXPECT_TRUE(test::waitUntil([&] { return delegate->titleMenu() == nullptr; }, 2s));
+    EXPECT_TRUE(test::waitUntil([&] { return delegate->panel()->titleMenu() == nullptr; }, 2s));
     rightClickTitleArea();
-    EXPECT_EQ(delegate->titleMenu(), nullptr);  // the tray's menu serves now
-    delegate->closeButton()->click();
+    EXPECT_EQ(delegate->panel()->titleMenu(), nullptr);  // the tray's menu serves now
+    header()->closeButton()->click();
     EXPECT_FALSE(panel->isVisible());
     EXPECT_FALSE(panel->isMinimized());
 }
@@ -110,13 +110,13 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
 TEST_F(DesktopTest, WithoutACompositorTheWindowIsTheBodyWithItsCornersCut) {
     compositor = false;
     buildOnDesktop();
-    ActivatingPanel* panel = delegate->window();
+    ActivatingPanel* panel = window();
     const QRect frame = panel->panelGeometry();
     panel->show();  // looks for a compositor before every show
     EXPECT_FALSE(panel->isComposited());
     EXPECT_EQ(panel->geometry(), frame);
     EXPECT_EQ(panel->panelGeometry(), frame);
-    EXPECT_EQ(delegate->contentView()->geometry(), panel->rect());
+    EXPECT_EQ(view()->geometry(), panel->rect());
     const QRegion mask = panel->mask();
     const int w = panel->width();
     const int h = panel->height();
@@ -132,17 +132,17 @@ TEST_F(DesktopTest, WithoutACompositorTheWindowIsTheBodyWithItsCornersCut) {
     EXPECT_EQ(panel->grab().toImage().pixelColor(5, 5), kBody);
 
     // The QR popup cuts its corners the same way.
-    delegate->shareButton()->click();
-    ASSERT_NE(delegate->sharePopup(), nullptr);
-    EXPECT_FALSE(delegate->sharePopup()->isComposited());
-    EXPECT_FALSE(delegate->sharePopup()->mask().contains(QPoint(0, 0)));
-    EXPECT_TRUE(delegate->sharePopup()->mask().contains(delegate->sharePopup()->rect().center()));
-    delegate->sharePopup()->close();
+    header()->shareButton()->click();
+    ASSERT_NE(view()->sharePopup(), nullptr);
+    EXPECT_FALSE(view()->sharePopup()->isComposited());
+    EXPECT_FALSE(view()->sharePopup()->mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(view()->sharePopup()->mask().contains(view()->sharePopup()->rect().center()));
+    view()->sharePopup()->close();
 
     // A compositor started since: the next show brings back the shadow.
     panel->hide();
     compositor = true;
-    delegate->showPanel();
+    delegate->panel()->show();
     EXPECT_TRUE(panel->isComposited());
     EXPECT_EQ(panel->panelGeometry(), frame);
     EXPECT_EQ(panel->geometry(), frame.adjusted(-12, -12, 12, 12));
@@ -153,36 +153,37 @@ TEST_F(DesktopTest, ThePanelCannotShrinkBelowItsHeaderAndOneWholeRow) {
     buildOnDesktop();
     data = sampleData();
     delegate->refresh();
-    ActivatingPanel* panel = delegate->window();
+    ActivatingPanel* panel = window();
     panel->show();
-    const QSize minimum = delegate->minimumPanelSize();
+    const QSize minimum = delegate->panel()->minimumPanelSize();
     EXPECT_EQ(panel->panelMinimumSize(), minimum);
 
     panel->setPanelGeometry(QRect(panel->panelGeometry().topLeft(), QSize(60, 40)));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     EXPECT_EQ(panel->panelGeometry().size(), minimum);
 
-    AppDelegate& d = *delegate;
-    const QRect title = inContent(d, d.titleLabel());
-    const QRect collapse = inContent(d, d.collapseButton());
-    const QRect close = inContent(d, d.closeButton());
+    PanelView* d = view();
+    const QRect title = inContent(d, header()->titleLabel());
+    const QRect collapse = inContent(d, header()->collapseButton());
+    const QRect close = inContent(d, header()->closeButton());
     EXPECT_LT(title.right(), collapse.left());
     EXPECT_LT(collapse.right(), close.left());
-    const QRect content = d.contentView()->rect();
+    const QRect content = d->rect();
     EXPECT_TRUE(content.contains(close));
-    EXPECT_TRUE(content.contains(inContent(d, d.copyButton())));
-    EXPECT_TRUE(content.contains(inContent(d, d.shareButton())));
-    EXPECT_EQ(d.titleLabel()->width(), d.titleLabel()->sizeHint().width());
+    EXPECT_TRUE(content.contains(inContent(d, header()->copyButton())));
+    EXPECT_TRUE(content.contains(inContent(d, header()->shareButton())));
+    EXPECT_EQ(header()->titleLabel()->width(), header()->titleLabel()->sizeHint().width());
     // The first server row shows whole, its last button included.
-    QWidget* row = d.hostedStack()->arrangedSubviews().first();
+    QWidget* row = d->hosted().stack()->arrangedSubviews().first();
     const QRect stop = inContent(d, test::buttonTitled(row, QStringLiteral("Stop")));
-    const QRect viewport = inContent(d, d.scrollView()->viewport());
+    const QRect viewport = inContent(d, d->scrollView()->viewport());
     EXPECT_TRUE(viewport.contains(stop)) << stop.right() << " " << viewport.right();
 
     Store::setPanelCollapsed(true);
-    delegate->applyCollapseState(false);
-    EXPECT_EQ(panel->panelMinimumSize(), QSize(minimum.width(), delegate->collapsedHeight()));
-    EXPECT_EQ(panel->panelGeometry().height(), delegate->collapsedHeight());
+    delegate->panel()->applyCollapseState(false);
+    EXPECT_EQ(panel->panelMinimumSize(),
+              QSize(minimum.width(), delegate->panel()->collapsedHeight()));
+    EXPECT_EQ(panel->panelGeometry().height(), delegate->panel()->collapsedHeight());
 }
 
 TEST_F(DesktopTest, EveryButtonIsReachedByTabInReadingOrderAndFiresFromTheKeyboard) {
@@ -190,12 +191,12 @@ TEST_F(DesktopTest, EveryButtonIsReachedByTabInReadingOrderAndFiresFromTheKeyboa
     buildOnDesktop();
     data = sampleData();
     delegate->refresh();
-    ActivatingPanel* panel = delegate->window();
+    ActivatingPanel* panel = window();
     panel->show();
     panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    AppDelegate& d = *delegate;
+    PanelHeader* d = header();
 
     const QList<QWidget*> order = focusOrder(panel);
     QStringList names;
@@ -217,36 +218,36 @@ TEST_F(DesktopTest, EveryButtonIsReachedByTabInReadingOrderAndFiresFromTheKeyboa
 
     // Tab walks that order, Shift+Tab walks back and wraps around.
     QTest::keyClick(panel, Qt::Key_Tab);
-    EXPECT_EQ(panel->focusWidget(), d.collapseButton());
+    EXPECT_EQ(panel->focusWidget(), d->collapseButton());
     QTest::keyClick(panel->focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(panel->focusWidget(), d.closeButton());
+    EXPECT_EQ(panel->focusWidget(), d->closeButton());
     QTest::keyClick(panel->focusWidget(), Qt::Key_Backtab);
     QTest::keyClick(panel->focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(panel->focusWidget(), order.last());
 
     // The focused button shows the ring in the panel's blue.
-    d.collapseButton()->setFocus(Qt::TabFocusReason);
-    const QColor ring = d.collapseButton()->grab().toImage().pixelColor(10, 1);
+    d->collapseButton()->setFocus(Qt::TabFocusReason);
+    const QColor ring = d->collapseButton()->grab().toImage().pixelColor(10, 1);
     EXPECT_GT(ring.alpha(), 128);
     EXPECT_GT(ring.blue(), ring.red() + 60);
 
     // Enter fires the focused button, Space too.
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-    QTest::keyClick(d.copyButton(), Qt::Key_Return);
+    QTest::keyClick(d->copyButton(), Qt::Key_Return);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), HostScanner::wifiIP());
-    QTest::keyClick(d.hostedHeader()->toggleButton(), Qt::Key_Space);
+    QTest::keyClick(view()->hosted().header()->toggleButton(), Qt::Key_Space);
     EXPECT_TRUE(Store::collapsed(QStringLiteral("hosted")));
-    EXPECT_EQ(d.hostedHeader()->toggleButton()->accessibleName(),
+    EXPECT_EQ(view()->hosted().header()->toggleButton()->accessibleName(),
               "Expand section CURRENTLY HOSTED");
-    QTest::keyClick(d.collapseButton(), Qt::Key_Space);
+    QTest::keyClick(d->collapseButton(), Qt::Key_Space);
     EXPECT_TRUE(Store::panelCollapsed());
-    EXPECT_EQ(d.collapseButton()->accessibleName(), "Expand panel");
+    EXPECT_EQ(d->collapseButton()->accessibleName(), "Expand panel");
 
     // Escape closes the Share popup first, then hides the panel (beside a tray).
-    d.shareButton()->click();
-    ASSERT_NE(d.sharePopup(), nullptr);
-    QTest::keyClick(d.sharePopup(), Qt::Key_Escape);
-    EXPECT_TRUE(test::waitUntil([&] { return d.sharePopup() == nullptr; }, 2s));
+    d->shareButton()->click();
+    ASSERT_NE(view()->sharePopup(), nullptr);
+    QTest::keyClick(view()->sharePopup(), Qt::Key_Escape);
+    EXPECT_TRUE(test::waitUntil([&] { return view()->sharePopup() == nullptr; }, 2s));
     EXPECT_TRUE(panel->isVisible());
     QTest::keyClick(panel, Qt::Key_Escape);
     EXPECT_FALSE(panel->isVisible());

@@ -13,11 +13,11 @@
 
 #include "ChildProcess.h"
 #include "PanelFixture.h"
-#include "app/Autostart.h"
-#include "app/AutostartEntry.h"
-#include "app/DesktopNotifier.h"
-#include "app/ExposureMonitor.h"
-#include "app/PreferenceItems.h"
+#include "app/desktop/Autostart.h"
+#include "app/desktop/AutostartEntry.h"
+#include "app/desktop/DesktopNotifier.h"
+#include "app/desktop/ExposureMonitor.h"
+#include "app/desktop/PreferenceItems.h"
 #include "store/Store.h"
 
 namespace varnholt {
@@ -112,8 +112,8 @@ TEST_F(ExposureMonitorTest, TrayFollowsTheRefreshAndNoticesHonourTheSetting) {
     auto* monitor = new ExposureMonitor(
         &tray, [&sent](const QString& text) { sent << text; },
         ExposureTracker([](qint32) { return true; }));
+    exposure = monitor;
     build();
-    delegate->setExposureMonitor(monitor);
     monitor->setParent(delegate.get());
 
     data = sampleData();  // photos :8000 and blog :9292 are NET

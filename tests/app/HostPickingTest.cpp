@@ -7,8 +7,8 @@
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
 #include "PortHolder.h"
-#include "app/ElidedLabel.h"
-#include "app/ItemChooser.h"
+#include "app/controls/ElidedLabel.h"
+#include "app/panel/ItemChooser.h"
 #include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
@@ -36,7 +36,7 @@ protected:
             ".join('\\n'));\nconsole.error(" +
             QJsonDocument(QJsonArray{error}).toJson(QJsonDocument::Compact) +
             "[0]);\nprocess.exitCode = " + QByteArray::number(exitCode) + ";\n";
-        test::writeFile(delegate->hostMjsPath(), script);
+        test::writeFile(delegate->picker()->hostMjsPath(), script);
     }
 
     static QString answer(const QJsonValue& packageDir) {
@@ -51,7 +51,7 @@ TEST_F(HostPickingTest, TheLastBraceLineNamesThePackageWhichLeavesPausedAndIsSer
     Store::insertPausedPath(package);
     writeStub({"packaging…", answer(package), "done, 3 files"});
     const int before = refreshes;
-    delegate->hostPicked(home.scratch());
+    delegate->picker()->hostPicked(home.scratch());
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_FALSE(Store::pausedPaths().contains(package));
     EXPECT_TRUE(registry.info(package));
@@ -93,7 +93,7 @@ TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertWithItsCauseAndChangesN
         alerts.clear();
         writeStub(c.lines, c.exitCode, c.error);
         const int before = refreshes;
-        delegate->hostPicked(home.scratch());
+        delegate->picker()->hostPicked(home.scratch());
         EXPECT_EQ(alerts, QStringList{c.alert}) << c.lines.join("\\n").toStdString();
         EXPECT_EQ(refreshes, before);
         EXPECT_TRUE(Store::pausedPaths().contains(package));
@@ -103,9 +103,9 @@ TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertWithItsCauseAndChangesN
 }
 
 TEST_F(HostPickingTest, AMissingScriptIsNamedInTheAlert) {
-    delegate->hostPicked(home.scratch());
+    delegate->picker()->hostPicked(home.scratch());
     EXPECT_EQ(alerts, QStringList{"Couldn't host that|The companion script is missing at " +
-                                  delegate->hostMjsPath() + "."});
+                                  delegate->picker()->hostMjsPath() + "."});
 }
 
 // The package is made and listed, but with every port taken the user hears
@@ -120,7 +120,7 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
     const QString package = test::makePackage("Picked");
     writeStub({answer(package)});
     const int before = refreshes;
-    delegate->hostPicked(home.scratch());
+    delegate->picker()->hostPicked(home.scratch());
     EXPECT_EQ(refreshes, before + 1);
     EXPECT_EQ(
         alerts,
@@ -131,12 +131,12 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
 TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
     QFile companion(QStringLiteral(VARNHOLT_SOURCE_DIR) + "/companion/host.mjs");
     ASSERT_TRUE(companion.open(QIODevice::ReadOnly));
-    test::writeFile(delegate->hostMjsPath(), companion.readAll());
+    test::writeFile(delegate->picker()->hostMjsPath(), companion.readAll());
     const QByteArray page = "<!doctype html><title>My Site</title><p>hi</p>\n";
     const QString picked = home.scratch() + "/My Site";
     test::writeFile(picked + "/index.html", page);
 
-    delegate->hostPicked(picked);
+    delegate->picker()->hostPicked(picked);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     const QList<QuickHostPackage> packages = PackageDiscovery::quickHostPackages();
     ASSERT_EQ(packages.size(), 1);
@@ -152,7 +152,7 @@ TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
 TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
     QFile companion(QStringLiteral(VARNHOLT_SOURCE_DIR) + "/companion/host.mjs");
     ASSERT_TRUE(companion.open(QIODevice::ReadOnly));
-    test::writeFile(delegate->hostMjsPath(), companion.readAll());
+    test::writeFile(delegate->picker()->hostMjsPath(), companion.readAll());
     const QString secrets = home.scratch() + "/secrets";
     test::writeFile(secrets + "/key.txt", "secret");
 
@@ -161,7 +161,7 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
     test::writeFile(web + "/.env", "TOKEN=1");
     test::writeFile(web + "/.git/config", "url = https://token@example/x");
     ASSERT_TRUE(QFile::link(secrets + "/key.txt", web + "/key"));
-    delegate->hostPicked(web);
+    delegate->picker()->hostPicked(web);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     const QString webPackage = PackageDiscovery::packagesFolder() + "/web";
     startedPaths << webPackage;
@@ -176,12 +176,12 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
         "\n{\"packageDir\":\"" + QString(secrets).replace("/", "\\u002f") + "\"}\n";
     const QString pick = home.scratch() + "/" + QString(255 - forged.toUtf8().size(), 'A') + forged;
     test::writeFile(pick, "x");
-    delegate->hostPicked(pick);
+    delegate->picker()->hostPicked(pick);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     for (const QuickHostPackage& package : PackageDiscovery::quickHostPackages()) {
         startedPaths << package.path;
     }
-    delegate->hostPicked(pick);  // "<name> 2" is too long
+    delegate->picker()->hostPicked(pick);  // "<name> 2" is too long
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].startsWith("Couldn't host that|Can't create the package folder"))
         << alerts[0].toStdString();
@@ -197,8 +197,8 @@ TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {
     startedPaths << package;
     writeStub({answer(package)});
 
-    delegate->openPressed();
-    ItemChooser* chooser = delegate->chooser();
+    delegate->picker()->openPressed();
+    ItemChooser* chooser = delegate->picker()->chooser();
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(chooser->directory().absolutePath(), sites);
     EXPECT_EQ(chooser->labelText(QFileDialog::Accept), "Host");
@@ -207,8 +207,8 @@ TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {
     EXPECT_TRUE(chooser->isVisible());
     EXPECT_FALSE(chooser->isModal());
     EXPECT_EQ(chooser->windowModality(), Qt::NonModal);
-    delegate->openPressed();
-    EXPECT_EQ(delegate->chooser(), chooser);
+    delegate->picker()->openPressed();
+    EXPECT_EQ(delegate->picker()->chooser(), chooser);
     chooser->selectFile(sites + "/notes.txt");
     chooser->accept();
     EXPECT_TRUE(test::waitUntil([&] { return registry.info(package).has_value(); }));
@@ -221,10 +221,10 @@ TEST_F(HostPickingTest, ChangeStoresThePickedFolderAndCancelKeepsTheOldOne) {
     QDir().mkpath(first);
     QDir().mkpath(second);
     Store::setDefaultOpenFolder(first);
-    delegate->updateDefaultFolderLabel();
+    view()->updateDefaultFolderLabel();
 
-    delegate->changeDefaultFolderPressed();
-    ItemChooser* chooser = delegate->chooser();
+    delegate->picker()->changeDefaultFolderPressed();
+    ItemChooser* chooser = delegate->picker()->chooser();
     ASSERT_NE(chooser, nullptr);
     EXPECT_FALSE(chooser->allowsFiles());
     EXPECT_EQ(chooser->windowTitle(), "Choose the folder \u201COpen\u2026\u201D should start from");
@@ -232,11 +232,11 @@ TEST_F(HostPickingTest, ChangeStoresThePickedFolderAndCancelKeepsTheOldOne) {
     chooser->reject();
     EXPECT_EQ(Store::defaultOpenFolder(), first);
 
-    delegate->changeDefaultFolderPressed();
-    delegate->chooser()->selectFile(second);
-    delegate->chooser()->accept();
+    delegate->picker()->changeDefaultFolderPressed();
+    delegate->picker()->chooser()->selectFile(second);
+    delegate->picker()->chooser()->accept();
     EXPECT_EQ(Store::defaultOpenFolder(), second);
-    EXPECT_EQ(delegate->defaultFolderLabel()->text(), "Default: ~/Second");
+    EXPECT_EQ(view()->defaultFolderLabel()->text(), "Default: ~/Second");
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <QEnterEvent>
 #include <QImage>
 
-#include "app/ActivatingPanel.h"
-#include "app/ClosureButton.h"
+#include "app/controls/ClosureButton.h"
+#include "app/panel/ActivatingPanel.h"
 
 namespace varnholt {
 namespace {

@@ -6,11 +6,18 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <functional>
 #include <memory>
 
 #include "AppTestSupport.h"
 #include "TempHome.h"
 #include "app/AppDelegate.h"
+#include "app/HostPicker.h"
+#include "app/panel/ActivatingPanel.h"
+#include "app/panel/PanelHeader.h"
+#include "app/panel/PanelSection.h"
+#include "app/panel/PanelView.h"
+#include "app/panel/PanelWindow.h"
 #include "quickhost/QuickHostRegistry.h"
 
 namespace varnholt::test {
@@ -28,19 +35,38 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
     PanelData data;
     int refreshes = 0;
+    // What each refresh shows: `data` unless a test says otherwise.
+    std::function<PanelData()> source = [this] {
+        ++refreshes;
+        return data;
+    };
+    // The desktop's answers; the real ones while unset.
+    std::function<bool()> trayProbe;
+    std::function<bool()> compositorProbe;
+    ExposureMonitor* exposure = nullptr;
 
     // Over the fixture's registry, or the given one.
     void build(QuickHostRegistry* over = nullptr) {
-        delegate = std::make_unique<AppDelegate>(over ? *over : registry);
-        delegate->setDataSource([this] {
-            ++refreshes;
-            return data;
-        });
-        delegate->setAlertHook([this](const QString& message, const QString& informative) {
+        AppHooks hooks;
+        hooks.dataSource = [this] { return source(); };
+        hooks.alert = [this](const QString& message, const QString& informative) {
             alerts << message + QLatin1Char('|') + informative;
-        });
+        };
+        hooks.trayProbe = trayProbe;
+        hooks.compositorProbe = compositorProbe;
+        hooks.exposure = exposure;
+        delegate = std::make_unique<AppDelegate>(over ? *over : registry, std::move(hooks));
         delegate->buildWindow();
     }
+    // The refresh the app does on its own: gather what is there.
+    void useRealRefresh() {
+        source = [this] { return delegate->gather(); };
+    }
+
+    PanelWindow* panel() const { return delegate->panel(); }
+    ActivatingPanel* window() const { return delegate->panel()->window(); }
+    PanelView* view() const { return delegate->panel()->view(); }
+    PanelHeader* header() const { return view()->header(); }
 
     void TearDown() override {
         for (const QString& path : startedPaths) {

@@ -13,12 +13,12 @@
 #include <unistd.h>
 
 #include "PanelFixture.h"
-#include "app/ActivatingPanel.h"
-#include "app/ElidedLabel.h"
-#include "app/FlippedStackView.h"
-#include "app/SectionHeader.h"
-#include "app/SharePopup.h"
-#include "app/SymbolButton.h"
+#include "app/controls/ElidedLabel.h"
+#include "app/controls/FlippedStackView.h"
+#include "app/controls/SectionHeader.h"
+#include "app/controls/SharePopup.h"
+#include "app/controls/SymbolButton.h"
+#include "app/panel/ActivatingPanel.h"
 #include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
 #include "store/Clock.h"
@@ -31,8 +31,8 @@ using namespace std::chrono_literals;
 
 using test::PanelFixture;
 
-QString compactText(AppDelegate& d) {
-    return d.headerCompactView()->findChild<ElidedLabel*>()->text();
+QString compactText(PanelHeader* header) {
+    return header->compactView()->findChild<ElidedLabel*>()->text();
 }
 
 bool contains(QWidget* outer, QWidget* inner) {
@@ -49,7 +49,7 @@ class PanelBuildTest : public PanelFixture {};
 
 TEST_F(PanelBuildTest, BuildsTheFramelessPanelOnThePrimaryScreen) {
     build();
-    ActivatingPanel* panel = delegate->window();
+    ActivatingPanel* panel = window();
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->panelGeometry(),
               ActivatingPanel::frameFor(QGuiApplication::primaryScreen()->availableGeometry()));
@@ -60,73 +60,73 @@ TEST_F(PanelBuildTest, BuildsTheFramelessPanelOnThePrimaryScreen) {
     EXPECT_FALSE(flags & Qt::X11BypassWindowManagerHint);
     EXPECT_TRUE(panel->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_FALSE(panel->isVisible());  // launch shows it
-    EXPECT_EQ(delegate->expandedHeight(), 560);
+    EXPECT_EQ(delegate->panel()->expandedHeight(), 560);
 }
 
 TEST_F(PanelBuildTest, TheDocumentHoldsTheFifteenRowsInOrder) {
     build();
-    const QList<QWidget*> rows = delegate->documentView()->arrangedSubviews();
+    const QList<QWidget*> rows = view()->documentView()->arrangedSubviews();
     ASSERT_EQ(rows.size(), 15);
-    EXPECT_TRUE(contains(rows[0], delegate->hostedHeader()->row()));
-    EXPECT_EQ(rows[1], delegate->hostedEmptyRow());
-    EXPECT_EQ(rows[2], delegate->hostedListRow());
+    EXPECT_TRUE(contains(rows[0], view()->hosted().header()->row()));
+    EXPECT_EQ(rows[1], view()->hosted().emptyRow());
+    EXPECT_EQ(rows[2], view()->hosted().listRow());
     EXPECT_EQ(rows[3]->objectName(), "separator");
-    EXPECT_TRUE(contains(rows[4], delegate->quickHeader()->row()));
-    EXPECT_TRUE(contains(rows[4], delegate->openButton()));
+    EXPECT_TRUE(contains(rows[4], view()->quick().header()->row()));
+    EXPECT_TRUE(contains(rows[4], view()->openButton()));
     EXPECT_EQ(rows[5]->findChild<QLabel*>()->text(), "Quickly host anything from your machine");
-    EXPECT_TRUE(contains(rows[6], delegate->defaultFolderLabel()));
-    EXPECT_TRUE(contains(rows[6], delegate->changeButton()));
-    EXPECT_EQ(rows[7], delegate->quickListRow());
+    EXPECT_TRUE(contains(rows[6], view()->defaultFolderLabel()));
+    EXPECT_TRUE(contains(rows[6], view()->changeButton()));
+    EXPECT_EQ(rows[7], view()->quick().listRow());
     EXPECT_EQ(rows[8]->objectName(), "separator");
-    EXPECT_TRUE(contains(rows[9], delegate->recentHeader()->row()));
-    EXPECT_EQ(rows[10], delegate->recentEmptyRow());
-    EXPECT_EQ(rows[11], delegate->recentListRow());
+    EXPECT_TRUE(contains(rows[9], view()->recent().header()->row()));
+    EXPECT_EQ(rows[10], view()->recent().emptyRow());
+    EXPECT_EQ(rows[11], view()->recent().listRow());
     EXPECT_EQ(rows[12]->objectName(), "separator");
-    EXPECT_TRUE(contains(rows[13], delegate->pausedHeader()->row()));
-    EXPECT_EQ(rows[14], delegate->pausedListRow());
+    EXPECT_TRUE(contains(rows[13], view()->paused().header()->row()));
+    EXPECT_EQ(rows[14], view()->paused().listRow());
 
-    EXPECT_EQ(delegate->hostedHeader()->text(), "CURRENTLY HOSTED");
-    EXPECT_EQ(delegate->hostedEmptyLabel()->text(), "Nothing hosted right now \u2705");
-    EXPECT_EQ(delegate->recentEmptyLabel()->text(), "Nothing recently stopped");
-    EXPECT_EQ(delegate->defaultFolderLabel()->text(), "Default: not set");
-    EXPECT_EQ(delegate->titleLabel()->text(), "\U0001F310  Varnholt Control");
-    EXPECT_EQ(delegate->openButton()->width(), 55);
-    EXPECT_EQ(delegate->changeButton()->width(), 60);
+    EXPECT_EQ(view()->hosted().header()->text(), "CURRENTLY HOSTED");
+    EXPECT_EQ(view()->hosted().emptyLabel()->text(), "Nothing hosted right now \u2705");
+    EXPECT_EQ(view()->recent().emptyLabel()->text(), "Nothing recently stopped");
+    EXPECT_EQ(view()->defaultFolderLabel()->text(), "Default: not set");
+    EXPECT_EQ(header()->titleLabel()->text(), "\U0001F310  Varnholt Control");
+    EXPECT_EQ(view()->openButton()->width(), 55);
+    EXPECT_EQ(view()->changeButton()->width(), 60);
 
     // Content view children: title, compact, expanded, collapse, close, scroll.
     QList<QWidget*> children;
-    for (QObject* child : delegate->contentView()->children()) {
+    for (QObject* child : view()->children()) {
         if (auto* widget = qobject_cast<QWidget*>(child)) {
             children << widget;
         }
     }
-    const QList<QWidget*> expected = {delegate->titleLabel(),         delegate->headerCompactView(),
-                                      delegate->headerExpandedView(), delegate->collapseButton(),
-                                      delegate->closeButton(),        delegate->scrollView()};
+    const QList<QWidget*> expected = {header()->titleLabel(),   header()->compactView(),
+                                      header()->expandedView(), header()->collapseButton(),
+                                      header()->closeButton(),  view()->scrollView()};
     EXPECT_EQ(children, expected);
 }
 
 TEST_F(PanelBuildTest, StartsExpandedWhenThePanelWasNotCollapsed) {
     build();
-    EXPECT_EQ(delegate->collapseButton()->symbol(), "chevron.up");
-    EXPECT_TRUE(delegate->headerCompactView()->isHidden());
-    EXPECT_FALSE(delegate->headerExpandedView()->isHidden());
-    EXPECT_FALSE(delegate->scrollView()->isHidden());
-    const int contentHeight = delegate->contentView()->height();
-    EXPECT_EQ(delegate->scrollView()->geometry().bottom() + 1, contentHeight);
-    EXPECT_EQ(delegate->window()->panelGeometry().height(), 560);
+    EXPECT_EQ(header()->collapseButton()->symbol(), "chevron.up");
+    EXPECT_TRUE(header()->compactView()->isHidden());
+    EXPECT_FALSE(header()->expandedView()->isHidden());
+    EXPECT_FALSE(view()->scrollView()->isHidden());
+    const int contentHeight = view()->height();
+    EXPECT_EQ(view()->scrollView()->geometry().bottom() + 1, contentHeight);
+    EXPECT_EQ(window()->panelGeometry().height(), 560);
 }
 
 TEST_F(PanelBuildTest, StartsCollapsedAtOnceWhenThePanelWasCollapsed) {
     Store::setPanelCollapsed(true);
     build();
-    EXPECT_EQ(delegate->collapseButton()->symbol(), "chevron.down");
-    EXPECT_FALSE(delegate->headerCompactView()->isHidden());
-    EXPECT_TRUE(delegate->headerExpandedView()->isHidden());
-    EXPECT_TRUE(delegate->scrollView()->isHidden());
-    EXPECT_EQ(delegate->scrollView()->height(), 0);
-    const QRect frame = delegate->window()->panelGeometry();
-    EXPECT_EQ(frame.height(), delegate->collapsedHeight());
+    EXPECT_EQ(header()->collapseButton()->symbol(), "chevron.down");
+    EXPECT_FALSE(header()->compactView()->isHidden());
+    EXPECT_TRUE(header()->expandedView()->isHidden());
+    EXPECT_TRUE(view()->scrollView()->isHidden());
+    EXPECT_EQ(view()->scrollView()->height(), 0);
+    const QRect frame = window()->panelGeometry();
+    EXPECT_EQ(frame.height(), delegate->panel()->collapsedHeight());
     EXPECT_EQ(
         frame.top(),
         ActivatingPanel::frameFor(QGuiApplication::primaryScreen()->availableGeometry()).top());
@@ -136,53 +136,53 @@ TEST_F(PanelBuildTest, StartsCollapsedAtOnceWhenThePanelWasCollapsed) {
 TEST_F(PanelBuildTest, AStoredCollapsedSectionStartsCollapsedAndTogglingStoresAndRefreshes) {
     Store::setCollapsed(QStringLiteral("recent"), true);
     build();
-    EXPECT_FALSE(delegate->recentHeader()->expanded());
-    EXPECT_TRUE(delegate->hostedHeader()->expanded());
-    EXPECT_EQ(delegate->recentHeader()->toggleButton()->symbol(), "chevron.right");
+    EXPECT_FALSE(view()->recent().header()->expanded());
+    EXPECT_TRUE(view()->hosted().header()->expanded());
+    EXPECT_EQ(view()->recent().header()->toggleButton()->symbol(), "chevron.right");
 
     data = sampleData();
     data.recentCollapsed = true;
     delegate->apply(data);
-    EXPECT_TRUE(delegate->recentListRow()->isHidden());
+    EXPECT_TRUE(view()->recent().listRow()->isHidden());
 
     const int before = refreshes;
     data.recentCollapsed = false;
-    delegate->recentHeader()->toggleButton()->click();
+    view()->recent().header()->toggleButton()->click();
     EXPECT_FALSE(Store::collapsed(QStringLiteral("recent")));
     EXPECT_EQ(refreshes, before + 1);
-    EXPECT_FALSE(delegate->recentListRow()->isHidden());
+    EXPECT_FALSE(view()->recent().listRow()->isHidden());
 
-    delegate->hostedHeader()->toggleButton()->click();
+    view()->hosted().header()->toggleButton()->click();
     EXPECT_TRUE(Store::collapsed(QStringLiteral("hosted")));
 }
 
 TEST_F(PanelBuildTest, DefaultFolderLabelShortensTheHomeFolder) {
     Store::setDefaultOpenFolder(QDir::homePath() + "/Sites");
     build();
-    EXPECT_EQ(delegate->defaultFolderLabel()->text(), "Default: ~/Sites");
+    EXPECT_EQ(view()->defaultFolderLabel()->text(), "Default: ~/Sites");
     Store::setDefaultOpenFolder(QStringLiteral("/srv/www"));
-    delegate->updateDefaultFolderLabel();
-    EXPECT_EQ(delegate->defaultFolderLabel()->text(), "Default: /srv/www");
+    view()->updateDefaultFolderLabel();
+    EXPECT_EQ(view()->defaultFolderLabel()->text(), "Default: /srv/www");
 }
 
 TEST_F(PanelBuildTest, CloseHidesCopyCopiesTheAddressAndShareShowsItsCode) {
     build();
-    delegate->window()->show();
-    delegate->closeButton()->click();
-    EXPECT_FALSE(delegate->window()->isVisible());
-    delegate->toggleWindow();
-    EXPECT_TRUE(delegate->window()->isVisible());
+    window()->show();
+    header()->closeButton()->click();
+    EXPECT_FALSE(window()->isVisible());
+    delegate->panel()->toggle();
+    EXPECT_TRUE(window()->isVisible());
 
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-    delegate->copyButton()->click();
+    header()->copyButton()->click();
     const QString address = HostScanner::wifiIP();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
 
-    delegate->shareButton()->click();
-    ASSERT_NE(delegate->sharePopup(), nullptr);
-    EXPECT_EQ(delegate->sharePopup()->text(), address);
-    EXPECT_TRUE(delegate->sharePopup()->isVisible());
-    delegate->sharePopup()->close();
+    header()->shareButton()->click();
+    ASSERT_NE(view()->sharePopup(), nullptr);
+    EXPECT_EQ(view()->sharePopup()->text(), address);
+    EXPECT_TRUE(view()->sharePopup()->isVisible());
+    view()->sharePopup()->close();
 }
 
 // ---------------------------------------------------------------------------
@@ -191,57 +191,57 @@ TEST_F(PanelBuildTest, CloseHidesCopyCopiesTheAddressAndShareShowsItsCode) {
 class CollapseTest : public PanelFixture {
 protected:
     void waitForAnimation() {
-        test::waitUntil([&] { return delegate->collapseAnimation() == nullptr; }, 3s);
+        test::waitUntil([&] { return delegate->panel()->collapseAnimation() == nullptr; }, 3s);
     }
 };
 
 TEST_F(CollapseTest, CollapsedHeightIsTitleMarginsAndCompactHeader) {
     build();
     const int expected =
-        delegate->titleLabel()->height() + 14 + 10 + delegate->headerCompactView()->height() + 14;
-    EXPECT_EQ(delegate->collapsedHeight(), expected);
-    EXPECT_EQ(delegate->titleLabel()->y(), 14);
-    EXPECT_EQ(delegate->headerCompactView()->y(), delegate->titleLabel()->geometry().bottom() + 11);
+        header()->titleLabel()->height() + 14 + 10 + header()->compactView()->height() + 14;
+    EXPECT_EQ(delegate->panel()->collapsedHeight(), expected);
+    EXPECT_EQ(header()->titleLabel()->y(), 14);
+    EXPECT_EQ(header()->compactView()->y(), header()->titleLabel()->geometry().bottom() + 11);
 }
 
 TEST_F(CollapseTest, ExpandReturnsToTheLastHandMadeHeightWithTheTopEdgeFixed) {
     build();
-    ActivatingPanel* panel = delegate->window();
+    ActivatingPanel* panel = window();
     panel->show();
     QRect frame = panel->panelGeometry();
     panel->setPanelGeometry(QRect(frame.x(), frame.y(), frame.width(), 700));
-    EXPECT_EQ(delegate->expandedHeight(), 700);
+    EXPECT_EQ(delegate->panel()->expandedHeight(), 700);
     const int top = panel->panelGeometry().top();
 
-    delegate->togglePanelCollapse();
+    delegate->panel()->togglePanelCollapse();
     EXPECT_TRUE(Store::panelCollapsed());
-    EXPECT_EQ(delegate->collapseButton()->symbol(), "chevron.down");
+    EXPECT_EQ(header()->collapseButton()->symbol(), "chevron.down");
     waitForAnimation();
-    EXPECT_EQ(panel->panelGeometry().height(), delegate->collapsedHeight());
+    EXPECT_EQ(panel->panelGeometry().height(), delegate->panel()->collapsedHeight());
     EXPECT_EQ(panel->panelGeometry().top(), top);
-    EXPECT_EQ(delegate->expandedHeight(), 700);
+    EXPECT_EQ(delegate->panel()->expandedHeight(), 700);
 
     // A hand resize while collapsed is not remembered.
     frame = panel->panelGeometry();
     panel->setPanelGeometry(QRect(frame.x(), frame.y(), frame.width(), 300));
-    EXPECT_EQ(delegate->expandedHeight(), 700);
+    EXPECT_EQ(delegate->panel()->expandedHeight(), 700);
 
-    delegate->togglePanelCollapse();
+    delegate->panel()->togglePanelCollapse();
     EXPECT_FALSE(Store::panelCollapsed());
     waitForAnimation();
     EXPECT_EQ(panel->panelGeometry().height(), 700);
     EXPECT_EQ(panel->panelGeometry().top(), top);
-    EXPECT_EQ(delegate->collapseButton()->symbol(), "chevron.up");
-    EXPECT_FALSE(delegate->scrollView()->isHidden());
+    EXPECT_EQ(header()->collapseButton()->symbol(), "chevron.up");
+    EXPECT_FALSE(view()->scrollView()->isHidden());
 }
 
 TEST_F(CollapseTest, LaunchCollapsedThenExpandReturnsTo560) {
     Store::setPanelCollapsed(true);
     build();
-    delegate->window()->show();
-    delegate->togglePanelCollapse();
+    window()->show();
+    delegate->panel()->togglePanelCollapse();
     waitForAnimation();
-    EXPECT_EQ(delegate->window()->panelGeometry().height(), 560);
+    EXPECT_EQ(window()->panelGeometry().height(), 560);
 }
 
 // ---------------------------------------------------------------------------
@@ -271,20 +271,20 @@ TEST_F(RefreshTest, NetworkLineAndSummaryFollowTheNameAndTheCount) {
         data.ssid = c.ssid;
         data.servers = data.servers.mid(0, c.servers);
         delegate->apply(data);
-        EXPECT_EQ(delegate->headerSubtitle()->text(), c.line);
-        EXPECT_EQ(compactText(*delegate), c.summary);
-        EXPECT_EQ(delegate->hostedHeader()->text(), c.header);
-        EXPECT_EQ(delegate->hostedStack()->arrangedSubviews().size(), c.servers);
-        EXPECT_EQ(delegate->hostedEmptyRow()->isHidden(), c.servers > 0);
+        EXPECT_EQ(header()->subtitle()->text(), c.line);
+        EXPECT_EQ(compactText(header()), c.summary);
+        EXPECT_EQ(view()->hosted().header()->text(), c.header);
+        EXPECT_EQ(view()->hosted().stack()->arrangedSubviews().size(), c.servers);
+        EXPECT_EQ(view()->hosted().emptyRow()->isHidden(), c.servers > 0);
     }
     data.paused = {};
     delegate->apply(data);
-    EXPECT_EQ(delegate->pausedHeader()->text(), "PAUSED");
+    EXPECT_EQ(view()->paused().header()->text(), "PAUSED");
     data.paused = {{"A", "/a"}, {"B", "/b"}, {"C", "/c"}};
     delegate->apply(data);
-    EXPECT_EQ(delegate->pausedHeader()->text(), "PAUSED - 3");
-    EXPECT_EQ(delegate->quickHeader()->text(), "QUICK HOST");
-    EXPECT_EQ(delegate->recentHeader()->text(), "RECENT");
+    EXPECT_EQ(view()->paused().header()->text(), "PAUSED - 3");
+    EXPECT_EQ(view()->quick().header()->text(), "QUICK HOST");
+    EXPECT_EQ(view()->recent().header()->text(), "RECENT");
 }
 
 TEST_F(RefreshTest, CollapsedSectionsKeepTheirRowsButHideTheirContainers) {
@@ -293,27 +293,27 @@ TEST_F(RefreshTest, CollapsedSectionsKeepTheirRowsButHideTheirContainers) {
     data.hostedCollapsed = data.quickCollapsed = data.recentCollapsed = data.pausedCollapsed = true;
     delegate->apply(data);
     for (QWidget* container :
-         {delegate->hostedListRow(), delegate->hostedEmptyRow(), delegate->quickListRow(),
-          delegate->recentListRow(), delegate->recentEmptyRow(), delegate->pausedListRow()}) {
+         {view()->hosted().listRow(), view()->hosted().emptyRow(), view()->quick().listRow(),
+          view()->recent().listRow(), view()->recent().emptyRow(), view()->paused().listRow()}) {
         EXPECT_TRUE(container->isHidden());
     }
-    EXPECT_EQ(delegate->hostedStack()->arrangedSubviews().size(), 3);
-    EXPECT_EQ(delegate->quickStack()->arrangedSubviews().size(), 2);
-    EXPECT_EQ(delegate->recentStack()->arrangedSubviews().size(), 2);
-    EXPECT_EQ(delegate->pausedStack()->arrangedSubviews().size(), 1);
-    EXPECT_EQ(delegate->hostedHeader()->text(), "CURRENTLY HOSTED - 3");
-    EXPECT_EQ(delegate->pausedHeader()->text(), "PAUSED - 1");
+    EXPECT_EQ(view()->hosted().stack()->arrangedSubviews().size(), 3);
+    EXPECT_EQ(view()->quick().stack()->arrangedSubviews().size(), 2);
+    EXPECT_EQ(view()->recent().stack()->arrangedSubviews().size(), 2);
+    EXPECT_EQ(view()->paused().stack()->arrangedSubviews().size(), 1);
+    EXPECT_EQ(view()->hosted().header()->text(), "CURRENTLY HOSTED - 3");
+    EXPECT_EQ(view()->paused().header()->text(), "PAUSED - 1");
 
     // Empty sections: only the hosted and recent empty rows show.
     data = PanelData{};
     data.address = QStringLiteral("not connected");
     delegate->apply(data);
-    EXPECT_FALSE(delegate->hostedEmptyRow()->isHidden());
-    EXPECT_FALSE(delegate->recentEmptyRow()->isHidden());
-    EXPECT_FALSE(delegate->quickListRow()->isHidden());
-    EXPECT_TRUE(delegate->quickStack()->arrangedSubviews().isEmpty());
-    EXPECT_TRUE(delegate->pausedStack()->arrangedSubviews().isEmpty());
-    EXPECT_EQ(delegate->headerSubtitle()->text(), "Wi-Fi: not connected");
+    EXPECT_FALSE(view()->hosted().emptyRow()->isHidden());
+    EXPECT_FALSE(view()->recent().emptyRow()->isHidden());
+    EXPECT_FALSE(view()->quick().listRow()->isHidden());
+    EXPECT_TRUE(view()->quick().stack()->arrangedSubviews().isEmpty());
+    EXPECT_TRUE(view()->paused().stack()->arrangedSubviews().isEmpty());
+    EXPECT_EQ(header()->subtitle()->text(), "Wi-Fi: not connected");
 }
 
 TEST_F(RefreshTest, NamesWithControlCharactersAreShownEscapedOnOneLine) {
@@ -328,10 +328,10 @@ TEST_F(RefreshTest, NamesWithControlCharactersAreShownEscapedOnOneLine) {
     delegate->apply(data);
 
     QStringList shown;
-    for (const ElidedLabel* label : delegate->window()->findChildren<ElidedLabel*>()) {
+    for (const ElidedLabel* label : window()->findChildren<ElidedLabel*>()) {
         shown << label->text() << label->toolTip() << label->accessibleName();
     }
-    for (const QLabel* label : delegate->window()->findChildren<QLabel*>()) {
+    for (const QLabel* label : window()->findChildren<QLabel*>()) {
         shown << label->text();
     }
     for (const QString& text : shown) {
@@ -393,7 +393,7 @@ TEST_F(RefreshTest, GatheringReadsTheSettingsFileOnceAndSeesWhatItHolds) {
 
 TEST_F(RefreshTest, RecentRowsKeepTheirWidthWhileTheOthersSpanTheStack) {
     build();
-    delegate->window()->show();
+    window()->show();
     data = sampleData();
     delegate->apply(data);
     QCoreApplication::processEvents();
@@ -402,16 +402,16 @@ TEST_F(RefreshTest, RecentRowsKeepTheirWidthWhileTheOthersSpanTheStack) {
         return stack;
     };
     for (FlippedStackView* stack :
-         {delegate->hostedStack(), delegate->quickStack(), delegate->pausedStack()}) {
+         {view()->hosted().stack(), view()->quick().stack(), view()->paused().stack()}) {
         layoutOf(stack);
         for (QWidget* row : stack->arrangedSubviews()) {
             EXPECT_EQ(row->width(), stack->contentsRect().width());
         }
     }
-    layoutOf(delegate->recentStack());
-    for (QWidget* row : delegate->recentStack()->arrangedSubviews()) {
+    layoutOf(view()->recent().stack());
+    for (QWidget* row : view()->recent().stack()->arrangedSubviews()) {
         EXPECT_EQ(row->width(), row->sizeHint().width());
-        EXPECT_LT(row->width(), delegate->recentStack()->width());
+        EXPECT_LT(row->width(), view()->recent().stack()->width());
     }
 }
 
@@ -419,15 +419,15 @@ TEST_F(RefreshTest, UnchangedRowsAreKeptAndOnlyChangedOnesRebuilt) {
     build();
     data = sampleData();
     delegate->apply(data);
-    const QList<QWidget*> hosted = delegate->hostedStack()->arrangedSubviews();
-    const QList<QWidget*> recent = delegate->recentStack()->arrangedSubviews();
+    const QList<QWidget*> hosted = view()->hosted().stack()->arrangedSubviews();
+    const QList<QWidget*> recent = view()->recent().stack()->arrangedSubviews();
     delegate->apply(data);
-    EXPECT_EQ(delegate->hostedStack()->arrangedSubviews(), hosted);
-    EXPECT_EQ(delegate->recentStack()->arrangedSubviews(), recent);
+    EXPECT_EQ(view()->hosted().stack()->arrangedSubviews(), hosted);
+    EXPECT_EQ(view()->recent().stack()->arrangedSubviews(), recent);
 
     data.servers[1].friendlyName = QStringLiteral("renamed");
     delegate->apply(data);
-    const QList<QWidget*> after = delegate->hostedStack()->arrangedSubviews();
+    const QList<QWidget*> after = view()->hosted().stack()->arrangedSubviews();
     ASSERT_EQ(after.size(), 3);
     EXPECT_EQ(after[0], hosted[0]);
     EXPECT_NE(after[1], hosted[1]);
@@ -437,23 +437,23 @@ TEST_F(RefreshTest, UnchangedRowsAreKeptAndOnlyChangedOnesRebuilt) {
     // A new address changes every hosted row's URL.
     data.address = QStringLiteral("10.0.0.7");
     delegate->apply(data);
-    EXPECT_NE(delegate->hostedStack()->arrangedSubviews()[0], hosted[0]);
+    EXPECT_NE(view()->hosted().stack()->arrangedSubviews()[0], hosted[0]);
 
     // Kept recent rows still get their relative time renewed.
     Clock::setSource([] { return 1.0e9 + 3 * 3600; });
     delegate->apply(data);
-    EXPECT_EQ(delegate->recentStack()->arrangedSubviews(), recent);
+    EXPECT_EQ(view()->recent().stack()->arrangedSubviews(), recent);
     EXPECT_EQ(recent[0]->findChild<QLabel*>(QStringLiteral("timeLabel"))->text(), "3h ago");
     Clock::resetSource();
 }
 
 TEST_F(RefreshTest, ATimerRefreshWaitsForTheMouseButtonSoTheClickIsNotLost) {
     build();
-    delegate->window()->show();
+    window()->show();
     data = sampleData();
     delegate->apply(data);
     QCoreApplication::processEvents();
-    QWidget* row = delegate->recentStack()->arrangedSubviews()[0];
+    QWidget* row = view()->recent().stack()->arrangedSubviews()[0];
     ClosureButton* dismiss = test::buttonTitled(row, QStringLiteral("\u2715"));
     ASSERT_NE(dismiss, nullptr);
     bool clicked = false;
@@ -466,13 +466,13 @@ TEST_F(RefreshTest, ATimerRefreshWaitsForTheMouseButtonSoTheClickIsNotLost) {
     delegate->timerFired();
     EXPECT_EQ(refreshes, before);
     EXPECT_TRUE(delegate->refreshDeferred());
-    EXPECT_EQ(delegate->recentStack()->arrangedSubviews()[0], row);
+    EXPECT_EQ(view()->recent().stack()->arrangedSubviews()[0], row);
 
     QTest::mouseRelease(dismiss, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(clicked);
     EXPECT_TRUE(test::waitUntil([&] { return refreshes == before + 1; }, 2s));
     EXPECT_FALSE(delegate->refreshDeferred());
-    EXPECT_NE(delegate->recentStack()->arrangedSubviews()[0], row);
+    EXPECT_NE(view()->recent().stack()->arrangedSubviews()[0], row);
 
     delegate->timerFired();  // no button held: at once
     EXPECT_EQ(refreshes, before + 2);
@@ -486,7 +486,7 @@ protected:
     QImage render() {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
-        ActivatingPanel* panel = delegate->window();
+        ActivatingPanel* panel = window();
         QImage image(panel->size() * 2, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(2);
         image.fill(QColor(70, 90, 110));  // a desktop behind the panel
@@ -502,7 +502,7 @@ protected:
 
 TEST_F(ScreenshotTest, RendersThePanelExpandedAndCollapsedWithLiveRows) {
     build();
-    ActivatingPanel* panel = delegate->window();
+    ActivatingPanel* panel = window();
     panel->show();
     data = sampleData();
     data.servers.append({0, "python3", 8080, "NET", "a-folder-with-a-very-long-name-indeed"});
@@ -520,9 +520,9 @@ TEST_F(ScreenshotTest, RendersThePanelExpandedAndCollapsedWithLiveRows) {
     save(expanded, QStringLiteral("panel-expanded.png"));
 
     Store::setPanelCollapsed(true);
-    delegate->applyCollapseState(false);
+    delegate->panel()->applyCollapseState(false);
     const QImage collapsed = render();
-    EXPECT_EQ(collapsed.height(), (delegate->collapsedHeight() + 2 * m) * 2);
+    EXPECT_EQ(collapsed.height(), (delegate->panel()->collapsedHeight() + 2 * m) * 2);
     save(collapsed, QStringLiteral("panel-collapsed.png"));
 }
 

@@ -11,14 +11,15 @@
 #include "ChildProcess.h"
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
-#include "app/FlippedStackView.h"
-#include "app/RowActions.h"
-#include "app/RowBuilders.h"
-#include "app/RowMenu.h"
-#include "app/SharePopup.h"
-#include "app/UrlOpener.h"
+#include "app/controls/FlippedStackView.h"
+#include "app/controls/SharePopup.h"
+#include "app/desktop/UrlOpener.h"
+#include "app/panel/rows/HostedRow.h"
+#include "app/panel/rows/QuickHostRow.h"
+#include "app/panel/rows/RowMenu.h"
 #include "exec/Tools.h"
 #include "scan/HostScanner.h"
+#include "scan/ServerUrl.h"
 #include "store/Store.h"
 
 namespace varnholt {
@@ -103,7 +104,7 @@ TEST_F(RowActionsTest, HostedMenuOpensCopiesAndSharesTheRowsOwnServer) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.server.friendlyName.toStdString());
-        std::unique_ptr<QWidget> row(makeHostedRow(c.server, c.ip));
+        std::unique_ptr<QWidget> row(makeHostedRow(c.server, c.ip, nullptr));
         const QList<RowAction> actions = hostedRowActions(c.server, c.ip, row.get());
         EXPECT_EQ(titles(actions), kHostedTitles);
         opened.clear();
@@ -133,9 +134,9 @@ TEST_F(RowActionsTest, HostedMenuOpensCopiesAndSharesTheRowsOwnServer) {
 TEST_F(RowActionsTest, RightClickMenuKeyAndShiftF10OpenTheMenuAndQrAnchorsToTheRow) {
     build();
     data = sampleData();
-    delegate->window()->show();
+    window()->show();
     delegate->refresh();
-    QWidget* row = delegate->hostedStack()->arrangedSubviews().value(0);
+    QWidget* row = view()->hosted().stack()->arrangedSubviews().value(0);
     ASSERT_NE(row, nullptr);
     RowMenu* rowMenu = RowMenu::of(row);
     ASSERT_NE(rowMenu, nullptr);
@@ -171,7 +172,7 @@ TEST_F(RowActionsTest, RightClickMenuKeyAndShiftF10OpenTheMenuAndQrAnchorsToTheR
     }
     SharePopup* popup = nullptr;
     ASSERT_TRUE(test::waitUntil([&] {
-        popup = delegate->window()->findChild<SharePopup*>();
+        popup = window()->findChild<SharePopup*>();
         return popup && popup->isVisible();
     }));
     EXPECT_EQ(popup->text(), "http://192.168.1.20:8000/");
@@ -199,8 +200,8 @@ TEST_F(RowActionsTest, RealServerShowsItsDetailsAndStopsFromTheMenu) {
     EXPECT_EQ(record.address, "127.0.0.1");
     EXPECT_EQ(record.servedFolder, QFileInfo(home.scratch()).canonicalFilePath());
 
-    std::unique_ptr<QWidget> row(makeHostedRow(record, "192.168.1.20"));
-    addHostedRowActions(row.get(), record, "192.168.1.20");
+    build();
+    std::unique_ptr<QWidget> row(makeHostedRow(record, "192.168.1.20", delegate.get()));
     QHelpEvent hover(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
     QApplication::sendEvent(row.get(), &hover);
     const QString tip = row->toolTip();
@@ -220,7 +221,7 @@ TEST_F(RowActionsTest, RealServerShowsItsDetailsAndStopsFromTheMenu) {
     // A record without a process id cannot be stopped from the menu either.
     HostedPort unknown = record;
     unknown.pid = 0;
-    std::unique_ptr<QWidget> other(makeHostedRow(unknown, "192.168.1.20"));
+    std::unique_ptr<QWidget> other(makeHostedRow(unknown, "192.168.1.20", delegate.get()));
     EXPECT_FALSE(
         actionTitled(hostedRowActions(unknown, "192.168.1.20", other.get()), "Stop").enabled);
 }

@@ -8,13 +8,14 @@
 #include "ChildProcess.h"
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
-#include "app/ElidedLabel.h"
-#include "app/FlippedStackView.h"
-#include "app/RowBuilders.h"
-#include "app/SectionHeader.h"
+#include "app/controls/ElidedLabel.h"
+#include "app/controls/FlippedStackView.h"
+#include "app/controls/SectionHeader.h"
+#include "app/panel/rows/HostedRow.h"
 #include "exec/Tools.h"
 #include "quickhost/PackageDiscovery.h"
 #include "scan/HostScanner.h"
+#include "scan/ServerUrl.h"
 #include "store/Store.h"
 
 namespace varnholt {
@@ -30,8 +31,7 @@ using test::buttonTitles;
 class RowsTest : public test::PanelFixture {
 protected:
     void SetUp() override {
-        build();
-        delegate->setDataSource([this] {
+        source = [this] {
             ++refreshes;
             PanelData d;
             d.address = QStringLiteral("192.168.1.20");
@@ -40,7 +40,8 @@ protected:
             d.recent = Store::recent();
             d.paused = PackageDiscovery::pausedPackages();
             return d;
-        });
+        };
+        build();
     }
 
     QWidget* rowFor(FlippedStackView* stack, const QString& title) {
@@ -72,22 +73,22 @@ TEST_F(RowsTest, QuickStartServesThePackageAndStopEndsItAndLogsIt) {
     const QString alpha = test::makePackage("Alpha", page);
     startedPaths << alpha;
     delegate->refresh();
-    QWidget* row = rowFor(delegate->quickStack(), "Alpha");
+    QWidget* row = rowFor(view()->quick().stack(), "Alpha");
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(buttonTitles(row), (QStringList{"Start", "Remove"}));
     EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(), "");
 
-    click(delegate->quickStack(), "Alpha", "Start");
+    click(view()->quick().stack(), "Alpha", "Start");
     const auto entry = registry.info(alpha);
     ASSERT_TRUE(entry);
-    row = rowFor(delegate->quickStack(), "Alpha");
+    row = rowFor(view()->quick().stack(), "Alpha");
     EXPECT_EQ(buttonTitles(row), (QStringList{"Stop", "Remove"}));
     EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(),
               ":" + QString::number(entry->port));
     EXPECT_EQ(test::httpBody(entry->port), page);
     EXPECT_TRUE(Store::recent().isEmpty());  // starting logs nothing
 
-    click(delegate->quickStack(), "Alpha", "Stop");
+    click(view()->quick().stack(), "Alpha", "Stop");
     EXPECT_FALSE(registry.info(alpha));
     const auto recent = Store::recent();
     ASSERT_EQ(recent.size(), 1);
@@ -95,7 +96,7 @@ TEST_F(RowsTest, QuickStartServesThePackageAndStopEndsItAndLogsIt) {
     EXPECT_EQ(recent[0].action, "stopped");
     EXPECT_EQ(recent[0].path, alpha);
     EXPECT_TRUE(test::waitUntilGone(entry->pid, 5s));
-    EXPECT_EQ(buttonTitles(rowFor(delegate->quickStack(), "Alpha")),
+    EXPECT_EQ(buttonTitles(rowFor(view()->quick().stack(), "Alpha")),
               (QStringList{"Start", "Remove"}));
 }
 
@@ -105,14 +106,14 @@ TEST_F(RowsTest, RemoveOfARunningPackageStopsLogsAndPausesIt) {
     const auto entry = registry.start(alpha);
     ASSERT_TRUE(entry);
     delegate->refresh();
-    click(delegate->quickStack(), "Alpha", "Remove");
+    click(view()->quick().stack(), "Alpha", "Remove");
     EXPECT_FALSE(registry.info(alpha));
     EXPECT_TRUE(Store::pausedPaths().contains(alpha));
     ASSERT_EQ(Store::recent().size(), 1);
     EXPECT_EQ(Store::recent()[0].action, "stopped");
     EXPECT_EQ(Store::recent()[0].path, alpha);
-    EXPECT_EQ(rowFor(delegate->quickStack(), "Alpha"), nullptr);
-    EXPECT_NE(rowFor(delegate->pausedStack(), "Alpha"), nullptr);
+    EXPECT_EQ(rowFor(view()->quick().stack(), "Alpha"), nullptr);
+    EXPECT_NE(rowFor(view()->paused().stack(), "Alpha"), nullptr);
     EXPECT_TRUE(test::waitUntilGone(entry->pid, 5s));
     EXPECT_TRUE(QFileInfo::exists(alpha));  // nothing is deleted
 }
@@ -120,10 +121,10 @@ TEST_F(RowsTest, RemoveOfARunningPackageStopsLogsAndPausesIt) {
 TEST_F(RowsTest, RemoveOfAStoppedPackageOnlyPausesIt) {
     const QString alpha = test::makePackage("Alpha");
     delegate->refresh();
-    click(delegate->quickStack(), "Alpha", "Remove");
+    click(view()->quick().stack(), "Alpha", "Remove");
     EXPECT_TRUE(Store::pausedPaths().contains(alpha));
     EXPECT_TRUE(Store::recent().isEmpty());
-    EXPECT_EQ(delegate->pausedHeader()->text(), "PAUSED - 1");
+    EXPECT_EQ(view()->paused().header()->text(), "PAUSED - 1");
 }
 
 TEST_F(RowsTest, PausedStartUnpausesAndServes) {
@@ -131,12 +132,12 @@ TEST_F(RowsTest, PausedStartUnpausesAndServes) {
     startedPaths << alpha;
     Store::insertPausedPath(alpha);
     delegate->refresh();
-    EXPECT_EQ(buttonTitles(rowFor(delegate->pausedStack(), "Alpha")),
+    EXPECT_EQ(buttonTitles(rowFor(view()->paused().stack(), "Alpha")),
               (QStringList{"Start", "Remove"}));
-    click(delegate->pausedStack(), "Alpha", "Start");
+    click(view()->paused().stack(), "Alpha", "Start");
     EXPECT_FALSE(Store::pausedPaths().contains(alpha));
     ASSERT_TRUE(registry.info(alpha));
-    EXPECT_EQ(buttonTitles(rowFor(delegate->quickStack(), "Alpha")),
+    EXPECT_EQ(buttonTitles(rowFor(view()->quick().stack(), "Alpha")),
               (QStringList{"Stop", "Remove"}));
     EXPECT_TRUE(Store::recent().isEmpty());
 }
@@ -145,7 +146,7 @@ TEST_F(RowsTest, PausedRemoveTrashesTheFolderAndLogsIt) {
     const QString alpha = test::makePackage("Alpha", "keep me\n");
     Store::insertPausedPath(alpha);
     delegate->refresh();
-    click(delegate->pausedStack(), "Alpha", "Remove");
+    click(view()->paused().stack(), "Alpha", "Remove");
     EXPECT_FALSE(QFileInfo::exists(alpha));
     QFile inTrash(trashed("Alpha") + "/index.html");
     ASSERT_TRUE(inTrash.open(QIODevice::ReadOnly));
@@ -154,8 +155,8 @@ TEST_F(RowsTest, PausedRemoveTrashesTheFolderAndLogsIt) {
     ASSERT_EQ(Store::recent().size(), 1);
     EXPECT_EQ(Store::recent()[0].action, "removed");
     EXPECT_EQ(Store::recent()[0].path, alpha);
-    EXPECT_TRUE(delegate->pausedStack()->arrangedSubviews().isEmpty());
-    EXPECT_TRUE(delegate->quickStack()->arrangedSubviews().isEmpty());
+    EXPECT_TRUE(view()->paused().stack()->arrangedSubviews().isEmpty());
+    EXPECT_TRUE(view()->quick().stack()->arrangedSubviews().isEmpty());
 }
 
 // A fresh account has no data folder: the trash is made where it belongs,
@@ -169,7 +170,7 @@ TEST_F(RowsTest, PausedRemoveMakesTheTrashItNeeds) {
     QDir().mkpath(work);
     ASSERT_TRUE(QDir::setCurrent(work));
     delegate->refresh();
-    click(delegate->pausedStack(), "Alpha", "Remove");
+    click(view()->paused().stack(), "Alpha", "Remove");
     QDir::setCurrent(saved);
     EXPECT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     EXPECT_TRUE(QFileInfo::exists(trashed("Alpha") + "/index.html"));
@@ -184,14 +185,14 @@ TEST_F(RowsTest, PausedRemoveThatCannotTrashKeepsThePackage) {
     QDir(home.path() + "/.local/share").removeRecursively();
     test::writeFile(home.path() + "/.local/share", "a file where the data folder belongs");
     delegate->refresh();
-    click(delegate->pausedStack(), "Alpha", "Remove");
+    click(view()->paused().stack(), "Alpha", "Remove");
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].startsWith("Couldn't move that to the Trash|"))
         << alerts[0].toStdString();
     EXPECT_EQ(test::readFile(alpha + "/index.html"), "keep me\n");
     EXPECT_TRUE(Store::pausedPaths().contains(alpha));
     EXPECT_TRUE(Store::recent().isEmpty());
-    EXPECT_NE(rowFor(delegate->pausedStack(), "Alpha"), nullptr);
+    EXPECT_NE(rowFor(view()->paused().stack(), "Alpha"), nullptr);
 }
 
 // A Start that gets no server says why instead of quietly offering Start again.
@@ -200,7 +201,7 @@ TEST_F(RowsTest, AStartThatFailsSaysWhy) {
     const QString gone = PackageDiscovery::packagesFolder() + "/Gone";
     Store::logRecent("Gone", "stopped", gone);
     delegate->refresh();
-    click(delegate->recentStack(), "Gone", "Restart");
+    click(view()->recent().stack(), "Gone", "Restart");
     EXPECT_EQ(alerts,
               QStringList{"Couldn't host that|The package folder " + gone + " does not exist."});
 }
@@ -216,14 +217,14 @@ TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
     // Not the fixture's registry's: ended here whatever the test's outcome.
     const auto endEarlier = qScopeGuard([pid = entry->pid] { test::endProcess(pid); });
     ASSERT_TRUE(test::httpGet(entry->port, "/"));  // listening, so the scan lists it
-    delegate->setDataSource({});                   // the real refresh
+    useRealRefresh();
     delegate->refresh();
-    QWidget* row = rowFor(delegate->quickStack(), "Alpha");
+    QWidget* row = rowFor(view()->quick().stack(), "Alpha");
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(buttonTitles(row), (QStringList{"Stop", "Remove"}));
     EXPECT_EQ(row->findChild<QLabel*>(QStringLiteral("portLabel"))->text(),
               ":" + QString::number(entry->port));
-    click(delegate->quickStack(), "Alpha", "Stop");
+    click(view()->quick().stack(), "Alpha", "Stop");
     EXPECT_TRUE(test::waitUntilGone(entry->pid, 5s));
 }
 
@@ -235,8 +236,8 @@ TEST_F(RowsTest, APackageNamedInBadUtf8IsListedAndRefusedWithAReason) {
     ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
     delegate->refresh();
     const QString title = QStringLiteral("Caf\uFFFD");
-    ASSERT_NE(rowFor(delegate->quickStack(), title), nullptr);
-    click(delegate->quickStack(), title, "Start");
+    ASSERT_NE(rowFor(view()->quick().stack(), title), nullptr);
+    click(view()->quick().stack(), title, "Start");
     EXPECT_EQ(alerts, QStringList{"Couldn't host that|The name \u201C" + title +
                                   "\u201D is not valid UTF-8, so it can't be hosted. Rename it "
                                   "and try again."});
@@ -251,25 +252,25 @@ TEST_F(RowsTest, RecentRowsOfferRestartOnlyForStoppedPackagesAndDismissRemovesTh
     Store::logRecent("server", "stopped");
     Store::logRecent("Gone", "removed", QStringLiteral("/nowhere/Gone"));
     delegate->refresh();
-    EXPECT_EQ(buttonTitles(rowFor(delegate->recentStack(), "Gone")), (QStringList{"\u2715"}));
-    EXPECT_EQ(buttonTitles(rowFor(delegate->recentStack(), "server")), (QStringList{"\u2715"}));
-    EXPECT_EQ(buttonTitles(rowFor(delegate->recentStack(), "Gamma")),
+    EXPECT_EQ(buttonTitles(rowFor(view()->recent().stack(), "Gone")), (QStringList{"\u2715"}));
+    EXPECT_EQ(buttonTitles(rowFor(view()->recent().stack(), "server")), (QStringList{"\u2715"}));
+    EXPECT_EQ(buttonTitles(rowFor(view()->recent().stack(), "Gamma")),
               (QStringList{"\u2715", "Restart"}));
-    EXPECT_EQ(rowFor(delegate->recentStack(), "Gamma")
+    EXPECT_EQ(rowFor(view()->recent().stack(), "Gamma")
                   ->findChild<ElidedLabel*>(QStringLiteral("titleLabel"))
                   ->text(),
               "Gamma \u00B7 stopped");
 
-    click(delegate->recentStack(), "Gone", "\u2715");
+    click(view()->recent().stack(), "Gone", "\u2715");
     ASSERT_EQ(Store::recent().size(), 2);
-    EXPECT_EQ(rowFor(delegate->recentStack(), "Gone"), nullptr);
+    EXPECT_EQ(rowFor(view()->recent().stack(), "Gone"), nullptr);
 
     // Restart serves a paused package and leaves it paused and logged.
-    click(delegate->recentStack(), "Gamma", "Restart");
+    click(view()->recent().stack(), "Gamma", "Restart");
     EXPECT_TRUE(registry.info(gamma));
     EXPECT_TRUE(Store::pausedPaths().contains(gamma));
     EXPECT_EQ(Store::recent().size(), 2);
-    EXPECT_NE(rowFor(delegate->pausedStack(), "Gamma"), nullptr);
+    EXPECT_NE(rowFor(view()->paused().stack(), "Gamma"), nullptr);
 }
 
 TEST_F(RowsTest, HostedStopEndsTheServerAndLogsItWithoutAPath) {
@@ -279,8 +280,8 @@ TEST_F(RowsTest, HostedStopEndsTheServerAndLogsItWithoutAPath) {
         {tools().python3, "-m", "http.server", QString::number(port), "--bind", "127.0.0.1"},
         home.scratch());
     ASSERT_TRUE(server);
-    std::unique_ptr<QWidget> row(
-        makeHostedRow({server->pid(), "python3", port, "LOCAL", "scratch"}, "192.168.1.20"));
+    std::unique_ptr<QWidget> row(makeHostedRow({server->pid(), "python3", port, "LOCAL", "scratch"},
+                                               "192.168.1.20", delegate.get()));
     const int before = refreshes;
     buttonTitled(row.get(), "Stop")->click();
     EXPECT_TRUE(server->waitForExit(5s));
@@ -292,7 +293,8 @@ TEST_F(RowsTest, HostedStopEndsTheServerAndLogsItWithoutAPath) {
 }
 
 TEST_F(RowsTest, AServerWithoutAProcessIdCannotBeStoppedAndLogsNothing) {
-    std::unique_ptr<QWidget> row(makeHostedRow({0, "python3", 8000, "NET", "mystery"}, "10.0.0.2"));
+    std::unique_ptr<QWidget> row(
+        makeHostedRow({0, "python3", 8000, "NET", "mystery"}, "10.0.0.2", delegate.get()));
     ClosureButton* stop = buttonTitled(row.get(), "Stop");
     ASSERT_NE(stop, nullptr);
     EXPECT_FALSE(stop->isEnabled());
@@ -312,7 +314,8 @@ TEST(HostedRowTest, CopyUrlPutsTheServersUrlOnTheClipboard) {
         {"not connected", 8080, "http://localhost:8080/"},
     };
     for (const Case& c : cases) {
-        std::unique_ptr<QWidget> row(makeHostedRow({7, "node", c.port, "NET", "app"}, c.ip));
+        std::unique_ptr<QWidget> row(
+            makeHostedRow({7, "node", c.port, "NET", "app"}, c.ip, nullptr));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         buttonTitled(row.get(), "Copy URL")->click();
         EXPECT_EQ(QGuiApplication::clipboard()->text(), c.url);
@@ -326,7 +329,8 @@ TEST(HostedRowTest, PortAndScopeHaveFixedWidthsAndOnlyExactNetIsOrange) {
     const QList<QPair<QString, QColor>> cases = {
         {"NET", orange}, {"LOCAL", grey}, {"net", grey}, {"NET ", grey}};
     for (const auto& [scope, colour] : cases) {
-        std::unique_ptr<QWidget> row(makeHostedRow({7, "node", 8080, scope, "app"}, "1.2.3.4"));
+        std::unique_ptr<QWidget> row(
+            makeHostedRow({7, "node", 8080, scope, "app"}, "1.2.3.4", nullptr));
         auto* badge = row->findChild<QLabel*>(QStringLiteral("scopeBadge"));
         auto* port = row->findChild<QLabel*>(QStringLiteral("portLabel"));
         EXPECT_EQ(badge->palette().color(QPalette::WindowText), colour) << scope.toStdString();
@@ -337,7 +341,8 @@ TEST(HostedRowTest, PortAndScopeHaveFixedWidthsAndOnlyExactNetIsOrange) {
 }
 
 TEST(HostedRowTest, AFiveDigitPortIsNeverClipped) {
-    std::unique_ptr<QWidget> row(makeHostedRow({7, "node", 65535, "NET", "app"}, "1.2.3.4"));
+    std::unique_ptr<QWidget> row(
+        makeHostedRow({7, "node", 65535, "NET", "app"}, "1.2.3.4", nullptr));
     auto* port = row->findChild<QLabel*>(QStringLiteral("portLabel"));
     EXPECT_EQ(port->text(), ":65535");
     EXPECT_GE(port->width(), 44);

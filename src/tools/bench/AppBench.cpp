@@ -23,7 +23,11 @@
 #include "BusyLoad.h"
 #include "Measure.h"
 #include "app/AppDelegate.h"
-#include "app/FlippedStackView.h"
+#include "app/controls/FlippedStackView.h"
+#include "app/panel/ActivatingPanel.h"
+#include "app/panel/PanelSection.h"
+#include "app/panel/PanelView.h"
+#include "app/panel/PanelWindow.h"
 #include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "scan/HostScanner.h"
@@ -396,14 +400,16 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
     double firstMs = 0;
     int rows = 0;
     {
-        AppDelegate delegate(registry);
-        delegate.setAlertHook([](const QString&, const QString&) {});
+        AppHooks hooks;
+        hooks.alert = [](const QString&, const QString&) {};
+        AppDelegate delegate(registry, std::move(hooks));
         delegate.buildWindow();
-        if (!delegate.window()) {
+        if (!delegate.panel()) {
             say("error: no screen to build the panel on");
             return 1;
         }
-        delegate.window()->show();
+        delegate.panel()->window()->show();
+        const PanelView* view = delegate.panel()->view();
         settle();
         EventCounter counter;
         app.installEventFilter(&counter);
@@ -411,15 +417,15 @@ int runApp(int& argc, char** argv, const AppOptions& options) {
         Timings first;
         timedRefresh(delegate, counter, false, first);
         firstMs = first.total.front();
-        rows = int(delegate.hostedStack()->arrangedSubviews().size() +
-                   delegate.quickStack()->arrangedSubviews().size() +
-                   delegate.recentStack()->arrangedSubviews().size() +
-                   delegate.pausedStack()->arrangedSubviews().size());
+        rows = int(view->hosted().stack()->arrangedSubviews().size() +
+                   view->quick().stack()->arrangedSubviews().size() +
+                   view->recent().stack()->arrangedSubviews().size() +
+                   view->paused().stack()->arrangedSubviews().size());
         say(QStringLiteral("panel: %1 servers, %2 packages, %3 recent, %4 paused rows")
-                .arg(delegate.hostedStack()->arrangedSubviews().size())
-                .arg(delegate.quickStack()->arrangedSubviews().size())
-                .arg(delegate.recentStack()->arrangedSubviews().size())
-                .arg(delegate.pausedStack()->arrangedSubviews().size()));
+                .arg(view->hosted().stack()->arrangedSubviews().size())
+                .arg(view->quick().stack()->arrangedSubviews().size())
+                .arg(view->recent().stack()->arrangedSubviews().size())
+                .arg(view->paused().stack()->arrangedSubviews().size()));
 
         Timings rebuilt;
         Timings kept;

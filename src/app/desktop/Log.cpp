@@ -1,0 +1,7 @@
+#include "Log.h"
+
+namespace varnholt {
+
+Q_LOGGING_CATEGORY(lcDesktop, "varnholt.desktop", QtInfoMsg)
+
+}  // namespace varnholt

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace varnholt {
+
+// One command of a row's context menu.
+struct RowAction {
+    QString title;
+    bool enabled = true;
+    std::function<void()> run;
+    bool separatorBefore = false;
+};
+
+}  // namespace varnholt
