@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
@@ -15,6 +16,7 @@
 #include "app/desktop/PanelPlatform.h"
 #include "app/desktop/PlatformMenu.h"
 #include "app/desktop/StatusItem.h"
+#include "app/desktop/UrlOpener.h"
 #include "app/panel/ActivatingPanel.h"
 #include "app/panel/PanelView.h"
 #include "app/panel/PanelWindow.h"
@@ -36,12 +38,24 @@ AppDelegate::AppDelegate(QuickHostRegistry& registry, AppHooks hooks, QObject* p
     }
     if (!m_hooks.alert) {
         m_hooks.alert = [this](const QString& message, const QString& informative) {
+            // Alerts name files and folders, which are anyone's bytes: plain
+            // text only, so a name can never become a heading or a link.
             QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnholt Control"), message,
                             QMessageBox::Ok, m_panel ? m_panel->window() : nullptr);
+            box.setTextFormat(Qt::PlainText);
             box.setInformativeText(informative);
+            for (QLabel* label : box.findChildren<QLabel*>()) {
+                label->setTextFormat(Qt::PlainText);
+            }
             box.exec();
         };
     }
+    UrlOpener::setFailureHandler([self = QPointer<AppDelegate>(this)](const QUrl& url,
+                                                                       const QString& why) {
+        if (self) {
+            self->showAlert(QStringLiteral("Couldn't open %1").arg(url.toDisplayString()), why);
+        }
+    });
     m_picker = new HostPicker(
         m_registry, [this](const QString& m, const QString& i) { showAlert(m, i); }, this);
     connect(m_picker, &HostPicker::refreshRequested, this, &AppDelegate::refresh);
@@ -199,6 +213,23 @@ void AppDelegate::refresh() {
         return;
     }
     apply(m_hooks.dataSource ? m_hooks.dataSource() : gather());
+    warnOnceIfSettingsCannotBeKept();
+}
+
+void AppDelegate::warnOnceIfSettingsCannotBeKept() {
+    const QString problem = Store::settingsProblem();
+    if (problem.isEmpty() || m_settingsWarned) {
+        return;
+    }
+    m_settingsWarned = true;
+    // From the event loop, not from inside the refresh that noticed it.
+    QTimer::singleShot(0, this, [this, problem] {
+        showAlert(QStringLiteral("Settings can't be kept"),
+                  problem + QStringLiteral(". Varnholt Control leaves it as it is: folded "
+                                           "sections, paused packages and other choices last "
+                                           "only until it quits. Replace it with a regular "
+                                           "file of your own to keep them."));
+    });
 }
 
 PanelData AppDelegate::gather() {

@@ -74,6 +74,7 @@ protected:
 
 private:
     void fillAppMenu(QMenu* menu, bool withShowHide);
+    void warnOnceIfSettingsCannotBeKept();
 
     QuickHostRegistry& m_registry;
     AppHooks m_hooks;
@@ -83,6 +84,7 @@ private:
     QTimer* m_timer = nullptr;
     SingleInstance* m_instance = nullptr;
     bool m_refreshDeferred = false;
+    bool m_settingsWarned = false;
 };
 
 }  // namespace varnholt

@@ -6,6 +6,7 @@
 #include "AppDelegate.h"
 #include "Log.h"
 #include "QtPlatformChoice.h"
+#include "RuntimeFolder.h"
 #include "quickhost/QuickHostRegistry.h"
 
 namespace {
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
         }
     }
     varnholt::installLogFormat();
+    varnholt::RuntimeFolder::provide();
     const QString platformReason = varnholt::applyPreferredQtPlatform(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnholt Control"));

@@ -1,13 +1,10 @@
 #include "Store.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
-#include <QSettings>
 #include <QStringList>
 #include <QVariant>
 
@@ -15,6 +12,7 @@
 #include <cmath>
 
 #include "Clock.h"
+#include "SettingsFile.h"
 
 namespace varnholt::Store {
 
@@ -27,47 +25,20 @@ const QString kPanelCollapsed = QStringLiteral("panelCollapsed");
 const QString kRecentEvents = QStringLiteral("recentEvents");
 const QString kNotifyWhenExposed = QStringLiteral("notifyWhenExposed");
 
-// The settings are opened afresh on every call: nothing of ours outlives it,
-// and a test that moves the settings path is followed at once.
-//
+// Every read goes through the one parsed reading of the file, read again
+// whenever the file changed; every write goes to disk before it returns.
 // What QSettings does with a damaged file, and what we rely on:
-// - Lines it cannot parse are skipped (status FormatError) and the rest is
-//   read; the next write rewrites the whole file from what was readable plus
-//   the change, so a damaged file heals on the first write.
-// - A file it cannot open for reading reads as empty, and QSettings refuses to
-//   write over it (AccessError) for ever; write() below replaces such a file,
-//   since nothing in it could be used anyway.
-// - A file or folder it cannot write gives AccessError and nothing else; the
-//   change stays visible to later reads in this process (QSettings keeps it
-//   pending and writes it with the next sync that succeeds).
+// - Lines it cannot parse are skipped and the rest is read; the next write
+//   rewrites the whole file from what was readable plus the change, so a
+//   damaged file heals on the first write.
+// - A file of our own that it cannot open for reading reads as empty; the
+//   next write replaces it, since nothing in it could be used anyway.
 QVariant read(const QString& key) {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
-                             kApplication);
-    return settings.value(key);
+    return SettingsFile::values().value(key);
 }
 
-bool replaceUnreadableFile(const QString& fileName) {
-    const QFileInfo info(fileName);
-    return info.exists() && info.isFile() && !info.isReadable() && QFile::remove(fileName);
-}
-
-// Stores value under key (or removes key when value is absent) and waits until
-// it is on disk.
 void write(const QString& key, const std::optional<QVariant>& value) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
-                           kApplication);
-        if (value) {
-            settings.setValue(key, *value);
-        } else {
-            settings.remove(key);
-        }
-        settings.sync();
-        if (settings.status() != QSettings::AccessError ||
-            !replaceUnreadableFile(settings.fileName())) {
-            return;
-        }
-    }
+    SettingsFile::write(key, value);
 }
 
 // The INI format keeps no types: a bool comes back as the text "true", so
@@ -223,17 +194,20 @@ void removeRecent(const RecentEvent& event) {
 }
 
 Snapshot snapshot(const QStringList& sectionIds) {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
-                             kApplication);
+    const QHash<QString, QVariant> stored = SettingsFile::values();
     Snapshot values;
-    values.pausedPaths = pausedPathsFrom(settings.value(kPausedPaths));
-    values.defaultOpenFolder = folderFrom(settings.value(kDefaultOpenFolder));
+    values.pausedPaths = pausedPathsFrom(stored.value(kPausedPaths));
+    values.defaultOpenFolder = folderFrom(stored.value(kDefaultOpenFolder));
     for (const QString& id : sectionIds) {
-        values.collapsed.insert(id, boolFrom(settings.value(kCollapsedPrefix + id)));
+        values.collapsed.insert(id, boolFrom(stored.value(kCollapsedPrefix + id)));
     }
-    values.panelCollapsed = boolFrom(settings.value(kPanelCollapsed));
-    values.recent = recentFrom(settings.value(kRecentEvents));
+    values.panelCollapsed = boolFrom(stored.value(kPanelCollapsed));
+    values.recent = recentFrom(stored.value(kRecentEvents));
     return values;
+}
+
+QString settingsProblem() {
+    return SettingsFile::problem();
 }
 
 std::optional<QByteArray> encodeRecent(const QList<RecentEvent>& events) {

@@ -13,9 +13,10 @@
 
 namespace varnholt::Store {
 
-// The per-user settings. Nothing is cached: every read goes to the settings
-// file and every write is synced to disk before it returns. A damaged or
-// unwritable file never throws: reads give the fallbacks.
+// The per-user settings. Reads share one parsed reading of the settings file
+// until the file changes; every write is synced to disk before it returns. A
+// damaged or unwritable file never throws: reads give the fallbacks. Only a
+// regular file of the user's own is ever opened (see SettingsFile).
 inline constexpr char kOrganization[] = "Varnholt";
 inline constexpr char kApplication[] = "Varnholt Control";
 inline constexpr int kRecentCap = 8;
@@ -57,6 +58,11 @@ struct Snapshot {
     QList<RecentEvent> recent;
 };
 Snapshot snapshot(const QStringList& sectionIds);
+
+// Why the settings cannot be kept (the file is a pipe, a device, a folder,
+// another user's, or cannot be written), fit for an alert; empty while they
+// can.
+QString settingsProblem();
 
 // The stored JSON form of the log. Encoding fails (nullopt) on a non-finite
 // time; decoding fails on anything but an array of well-formed events.

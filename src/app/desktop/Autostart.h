@@ -7,10 +7,12 @@ namespace varnholt::Autostart {
 
 // Where the login entry lives.
 QString entryPath();
-// Whether an entry exists that starts the app at login.
+// Whether an entry exists that starts this program at login.
 bool isEnabled();
-// Writes or removes the entry for the running program; true when the
-// login state now is what was asked.
-bool setEnabled(bool enabled);
+// Turns starting at login on or off for the running program; true when the
+// login state now is what was asked, else why not in words fit for an alert.
+// An entry the user made is never replaced or deleted: it is only turned off
+// or on, and one that runs another program is left alone.
+bool setEnabled(bool enabled, QString* why = nullptr);
 
 }  // namespace varnholt::Autostart

@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <optional>
+
 #include "Autostart.h"
-#include "app/desktop/AutostartEntry.h"
+#include "AutostartEntry.h"
+#include "Log.h"
 
 namespace varnholt::Autostart {
 
@@ -21,6 +24,43 @@ QString configHome() {
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
+std::optional<QString> existingEntry() {
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+bool runsThisProgram(const QString& contents) {
+    const QString program = AutostartEntry::program(contents);
+    const QString self = QCoreApplication::applicationFilePath();
+    return !program.isEmpty() && (program == self || QFileInfo(program).canonicalFilePath() ==
+                                                         QFileInfo(self).canonicalFilePath());
+}
+
+// Written whole or not at all: a half-written entry would start nothing.
+bool save(const QString& text) {
+    const QString path = entryPath();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    file.write(text.toUtf8());
+    return file.commit();
+}
+
+bool fail(QString* why, const QString& text) {
+    qCWarning(lcDesktop).noquote() << "Start at Login:" << text;
+    if (why) {
+        *why = text;
+    }
+    return false;
+}
+
 }  // namespace
 
 QString entryPath() {
@@ -28,29 +68,38 @@ QString entryPath() {
 }
 
 bool isEnabled() {
-    QFile file(entryPath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    return AutostartEntry::enabled(QString::fromUtf8(file.readAll()));
+    const std::optional<QString> contents = existingEntry();
+    return contents && AutostartEntry::enabled(*contents) && runsThisProgram(*contents);
 }
 
-bool setEnabled(bool enabled) {
+bool setEnabled(bool enabled, QString* why) {
     const QString path = entryPath();
+    const std::optional<QString> contents = existingEntry();
+    const bool ours = contents && AutostartEntry::writtenByApp(*contents);
+    const QString cannotWrite = QStringLiteral("Check that this file can be written: ") + path;
     if (!enabled) {
-        return !QFileInfo::exists(path) || QFile::remove(path);
+        if (!contents || (!AutostartEntry::enabled(*contents))) {
+            return true;
+        }
+        if (ours) {
+            return QFile::remove(path) || fail(why, cannotWrite);
+        }
+        // The user's own entry: turned off as desktops do, kept for them.
+        return save(AutostartEntry::withEnabled(*contents, false)) || fail(why, cannotWrite);
     }
-    const QString text = AutostartEntry::text(QCoreApplication::applicationFilePath());
-    if (text.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) {
-        return false;
+    if (contents && !ours) {
+        if (!runsThisProgram(*contents)) {
+            return fail(why, QStringLiteral("%1 is an entry of your own that starts %2; it is "
+                                            "left as it is.")
+                                 .arg(path, AutostartEntry::program(*contents)));
+        }
+        return save(AutostartEntry::withEnabled(*contents, true)) || fail(why, cannotWrite);
     }
-    // Written whole or not at all: a half-written entry would start nothing.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+    const QString program = QCoreApplication::applicationFilePath();
+    if (const QString reason = AutostartEntry::unrunnableBecause(program); !reason.isEmpty()) {
+        return fail(why, reason);
     }
-    file.write(text.toUtf8());
-    return file.commit();
+    return save(AutostartEntry::text(program)) || fail(why, cannotWrite);
 }
 
 }  // namespace varnholt::Autostart

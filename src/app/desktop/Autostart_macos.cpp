@@ -18,7 +18,10 @@ bool isEnabled() {
     return QFileInfo::exists(entryPath());
 }
 
-bool setEnabled(bool enabled) {
+bool setEnabled(bool enabled, QString* why) {
+    if (why) {
+        *why = QStringLiteral("Check that this file can be written: ") + entryPath();
+    }
     const QString path = entryPath();
     if (!enabled) {
         return !QFileInfo::exists(path) || QFile::remove(path);

@@ -58,8 +58,8 @@ void ExposureMonitor::update(const QList<HostedPort>& servers, const QString& ad
     if (fresh.isEmpty() || !m_notify || !Store::notifyWhenExposed()) {
         return;
     }
-    for (const HostedPort& server : fresh) {
-        m_notify(exposureMessage(server, address, ssid));
+    for (const QString& notice : exposureNotices(fresh, address, ssid)) {
+        m_notify(notice);
     }
 }
 

@@ -67,11 +67,29 @@ QList<HostedPort> netServers(const QList<HostedPort>& servers) {
     return net;
 }
 
+QString shortName(const QString& name) {
+    // Names go to the desktop's notices as shown in the rows (display-safe),
+    // cut to what a notice or a tooltip line can hold.
+    const QString safe = displaySafe(name);
+    return safe.size() <= kNoticeNameLength ? safe
+                                            : safe.left(kNoticeNameLength - 1) + QChar(0x2026);
+}
+
+namespace {
+
+QString reachedFrom(const QString& ssid) {
+    return ssid.isEmpty() ? QStringLiteral("the network") : shortName(ssid);
+}
+
+QString nameAndPort(const HostedPort& server) {
+    return shortName(server.friendlyName) + QStringLiteral(" :") + QString::number(server.port);
+}
+
+}  // namespace
+
 QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid) {
-    // Names go to the desktop's notices as shown in the rows: display-safe.
-    const QString where = ssid.isEmpty() ? QStringLiteral("the network") : displaySafe(ssid);
-    const QString head =
-        displaySafe(server.friendlyName) + QStringLiteral(" is now reachable from ") + where;
+    const QString head = shortName(server.friendlyName) + QStringLiteral(" is now reachable from ") +
+                         reachedFrom(ssid);
     if (ip == QLatin1String(HostScanner::kNotConnected)) {
         return head + QStringLiteral(" on port ") + QString::number(server.port);
     }
@@ -84,11 +102,31 @@ QString exposureToolTip(const QList<HostedPort>& servers) {
         return QStringLiteral("Varnholt");
     }
     QStringList lines{QStringLiteral("Varnholt \u2014 reachable from the network:")};
-    for (const HostedPort& server : net) {
-        lines << displaySafe(server.friendlyName) + QStringLiteral(" :") +
-                     QString::number(server.port);
+    for (const HostedPort& server : net.mid(0, kToolTipServers)) {
+        lines << nameAndPort(server);
+    }
+    if (net.size() > kToolTipServers) {
+        lines << QStringLiteral("and %1 more").arg(net.size() - kToolTipServers);
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QStringList exposureNotices(const QList<HostedPort>& fresh, const QString& ip,
+                            const QString& ssid) {
+    if (fresh.size() <= kSeparateNotices) {
+        QStringList notices;
+        for (const HostedPort& server : fresh) {
+            notices << exposureMessage(server, ip, ssid);
+        }
+        return notices;
+    }
+    QStringList named;
+    for (const HostedPort& server : fresh.mid(0, kSeparateNotices)) {
+        named << nameAndPort(server);
+    }
+    return {QStringLiteral("%1 servers are now reachable from %2: %3, \u2026")
+                .arg(fresh.size())
+                .arg(reachedFrom(ssid), named.join(QStringLiteral(", ")))};
 }
 
 }  // namespace varnholt

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -42,7 +43,18 @@ QList<HostedPort> netServers(const QList<HostedPort>& servers);
 // no URL to give, so the port is named instead.
 QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid);
 
-// The tray's tooltip: the app's name, then each reachable server.
+// The notices for the servers that just opened: one each for up to three,
+// else one that gives the count and names the first three, so a tool that
+// opens a port range does not flood the desktop.
+inline constexpr int kSeparateNotices = 3;
+QStringList exposureNotices(const QList<HostedPort>& fresh, const QString& ip,
+                            const QString& ssid);
+// A name as notices and the tooltip show it: display-safe, at most this long.
+inline constexpr int kNoticeNameLength = 80;
+QString shortName(const QString& name);
+// The tray's tooltip: the app's name, then each reachable server (the first
+// kToolTipServers of them, and how many more).
+inline constexpr int kToolTipServers = 10;
 QString exposureToolTip(const QList<HostedPort>& servers);
 
 }  // namespace varnholt

@@ -19,10 +19,11 @@ void addPreferenceItems(QMenu* menu, PreferenceAlert alert) {
     login->setCheckable(true);
     login->setChecked(Autostart::isEnabled());
     QObject::connect(login, &QAction::triggered, menu, [login, alert](bool checked) {
-        if (!Autostart::setEnabled(checked) && alert) {
+        QString why;
+        if (!Autostart::setEnabled(checked, &why) && alert) {
             alert(checked ? QStringLiteral("Couldn't turn on Start at Login")
                           : QStringLiteral("Couldn't turn off Start at Login"),
-                  QStringLiteral("Check that this file can be written: ") + Autostart::entryPath());
+                  why);
         }
         // Shows what is on disk, whatever was asked.
         login->setChecked(Autostart::isEnabled());
