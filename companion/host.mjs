@@ -222,9 +222,11 @@ export function howToShare(title) {
     return `How to share "${title}"
 
 1. Open Varnholt Control.
-2. In the QUICK HOST section, find "${title}" and press Start.
-3. It now shows up under CURRENTLY HOSTED with its address. Press Copy URL
-   next to it (the address looks like http://192.168.1.20:1010/).
+2. If "${title}" is listed under CURRENTLY HOSTED, it is shared already:
+   go on with step 3. Otherwise find it in the QUICK HOST section (paused
+   packages wait there) and press Start.
+3. Under CURRENTLY HOSTED it shows with its address. Press Copy URL next
+   to it (the address looks like http://192.168.1.20:1010/).
 4. On your phone, join the same Wi-Fi network as this computer and open that
    address in the phone's web browser.
 5. When you are done, press Stop in Varnholt Control.

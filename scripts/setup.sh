@@ -12,7 +12,7 @@ packages=(
   lsof procps rsync python3 nodejs iproute2 iw
   xvfb xauth fonts-noto-color-emoji
   dbus-daemon dbus-bin
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

@@ -1,7 +1,6 @@
 #include "AppDelegate.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
@@ -10,6 +9,7 @@
 #include "HostPicker.h"
 #include "Log.h"
 #include "SingleInstance.h"
+#include "app/controls/AlertBox.h"
 #include "app/controls/AppIcon.h"
 #include "app/desktop/AppMenu.h"
 #include "app/desktop/ExposureMonitor.h"
@@ -38,24 +38,15 @@ AppDelegate::AppDelegate(QuickHostRegistry& registry, AppHooks hooks, QObject* p
     }
     if (!m_hooks.alert) {
         m_hooks.alert = [this](const QString& message, const QString& informative) {
-            // Alerts name files and folders, which are anyone's bytes: plain
-            // text only, so a name can never become a heading or a link.
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("Varnholt Control"), message,
-                            QMessageBox::Ok, m_panel ? m_panel->window() : nullptr);
-            box.setTextFormat(Qt::PlainText);
-            box.setInformativeText(informative);
-            for (QLabel* label : box.findChildren<QLabel*>()) {
-                label->setTextFormat(Qt::PlainText);
-            }
-            box.exec();
+            AlertBox::make(message, informative, m_panel ? m_panel->window() : nullptr)->exec();
         };
     }
-    UrlOpener::setFailureHandler([self = QPointer<AppDelegate>(this)](const QUrl& url,
-                                                                       const QString& why) {
-        if (self) {
-            self->showAlert(QStringLiteral("Couldn't open %1").arg(url.toDisplayString()), why);
-        }
-    });
+    UrlOpener::setFailureHandler(
+        [self = QPointer<AppDelegate>(this)](const QUrl& url, const QString& why) {
+            if (self) {
+                self->showAlert(QStringLiteral("Couldn't open %1").arg(url.toDisplayString()), why);
+            }
+        });
     m_picker = new HostPicker(
         m_registry, [this](const QString& m, const QString& i) { showAlert(m, i); }, this);
     connect(m_picker, &HostPicker::refreshRequested, this, &AppDelegate::refresh);

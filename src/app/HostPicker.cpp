@@ -14,10 +14,11 @@
 namespace varnholt {
 
 HostPicker::HostPicker(QuickHostRegistry& registry, Alert alert, QObject* parent)
-    : QObject(parent),
-      m_registry(registry),
-      m_alert(std::move(alert)),
-      m_hostMjsPath(varnholt::hostMjsPath()) {}
+    : QObject(parent), m_registry(registry), m_alert(std::move(alert)) {}
+
+QString HostPicker::hostMjsPath() {
+    return varnholt::hostMjsPath();
+}
 
 bool HostPicker::raiseChooser(bool allowFiles) {
     if (!m_chooser || !m_chooser->isVisible()) {
@@ -75,7 +76,7 @@ void HostPicker::hostPicked(const QString& path) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         const HostPicking::PickOutcome picked = HostPicking::packagePick(
-            resolveNode(), m_hostMjsPath, path, PackageDiscovery::packagesFolder());
+            resolveNode(), hostMjsPath(), path, PackageDiscovery::packagesFolder());
         if (picked.packageDir) {
             Store::removePausedPath(*picked.packageDir);
             if (!m_registry.start(*picked.packageDir)) {

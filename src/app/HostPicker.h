@@ -24,7 +24,9 @@ public:
 
     // The choosers belong to this window.
     void setWindow(QWidget* window) { m_window = window; }
-    const QString& hostMjsPath() const { return m_hostMjsPath; }
+    // Looked up for each pick, not once: a user's copy moved away while the
+    // app runs leaves the installed one in its place.
+    static QString hostMjsPath();
 
     // The chooser leaves the panel usable; a second press brings the open
     // chooser forward rather than stacking another.
@@ -50,7 +52,6 @@ private:
     Alert m_alert;
     QPointer<QWidget> m_window;
     QPointer<ItemChooser> m_chooser;
-    const QString m_hostMjsPath;
 };
 
 }  // namespace varnholt

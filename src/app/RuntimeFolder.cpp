@@ -22,8 +22,7 @@ bool makePrivate(const QString& path) {
         return false;
     }
     struct stat st {};
-    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        st.st_uid != ::geteuid()) {
+    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
         return false;
     }
     return (st.st_mode & 07777) == 0700 || ::chmod(name.constData(), 0700) == 0;
@@ -42,8 +41,7 @@ QString privateFolder() {
     if (isPrivate(runtime)) {
         return runtime;
     }
-    const QString own =
-        QDir::tempPath() + QStringLiteral("/varnholt-control-%1").arg(::geteuid());
+    const QString own = QDir::tempPath() + QStringLiteral("/varnholt-control-%1").arg(::geteuid());
     if (makePrivate(own)) {
         return own;
     }

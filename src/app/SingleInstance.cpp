@@ -102,8 +102,8 @@ bool SingleInstance::askToShow() {
         return false;
     }
     if (peerUid(probe) != ::geteuid()) {
-        qCWarning(lcApp).noquote() << "The socket" << m_socketPath
-                                   << "is served by another user; it is not asked";
+        qCWarning(lcApp).noquote()
+            << "The socket" << m_socketPath << "is served by another user; it is not asked";
         return false;
     }
     probe.write(kShowRequest);

@@ -7,10 +7,10 @@
 #include <QSettings>
 
 #include <fcntl.h>
-#include <functional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <functional>
 
 #include "Log.h"
 
@@ -158,8 +158,8 @@ QString unusableBecause(const QString& file) {
     if (::stat(name.constData(), &st) != 0) {
         return QStringLiteral("%1 is a link that leads nowhere").arg(file);
     }
-    const QString what = S_ISLNK(link.st_mode) ? QStringLiteral("%1 is a link to %2")
-                                               : QStringLiteral("%1 is %2");
+    const QString what =
+        S_ISLNK(link.st_mode) ? QStringLiteral("%1 is a link to %2") : QStringLiteral("%1 is %2");
     if (!S_ISREG(st.st_mode)) {
         return what.arg(file, kindOf(st.st_mode));
     }
@@ -216,9 +216,8 @@ bool write(const QString& key, const std::optional<QVariant>& value) {
             break;
         }
     }
-    update([&](Problems& state) {
-        state.write = QStringLiteral("%1 cannot be written").arg(file);
-    });
+    update(
+        [&](Problems& state) { state.write = QStringLiteral("%1 cannot be written").arg(file); });
     return false;
 }
 

@@ -104,6 +104,31 @@ TEST(ExposureTracker, MessagesAndTooltip) {
               "Varnholt \u2014 reachable from the network:\ntwo\\nlines :9000");
 }
 
+// Past three at once, one notice gives the count and the first three; long
+// names are cut so a notice or a tooltip line stays readable.
+TEST(ExposureTracker, ManyServersAtOnceMakeOneNoticeAndLongNamesAreCut) {
+    QList<HostedPort> fresh;
+    for (int i = 0; i < 200; ++i) {
+        fresh << net(100 + i, 3000 + i, QStringLiteral("s%1").arg(i));
+    }
+    EXPECT_EQ(exposureNotices(fresh.mid(0, 3), "192.168.1.23", "Home Net").size(), 3);
+    EXPECT_EQ(exposureNotices(fresh, "192.168.1.23", "Home Net"),
+              QStringList{"200 servers are now reachable from Home Net: s0 :3000, s1 :3001, "
+                          "s2 :3002, \u2026"});
+    EXPECT_EQ(exposureNotices(fresh.mid(0, 4), "not connected", "")[0],
+              "4 servers are now reachable from the network: s0 :3000, s1 :3001, s2 :3002, "
+              "\u2026");
+
+    const QString huge(20000, QLatin1Char('x'));
+    EXPECT_EQ(shortName(huge).size(), kNoticeNameLength);
+    EXPECT_TRUE(shortName(huge).endsWith(QChar(0x2026)));
+    EXPECT_LT(exposureMessage(net(1, 80, huge), "192.168.1.23", huge).size(), 300);
+    const QStringList tip = exposureToolTip(fresh).split('\n');
+    EXPECT_EQ(tip.size(), 1 + kToolTipServers + 1);
+    EXPECT_EQ(tip.last(), "and 190 more");
+    EXPECT_LT(exposureToolTip({net(1, 80, huge)}).size(), 200);
+}
+
 class ExposureMonitorTest : public test::PanelFixture {};
 
 TEST_F(ExposureMonitorTest, TrayFollowsTheRefreshAndNoticesHonourTheSetting) {
@@ -243,6 +268,44 @@ TEST(Autostart, EntryIsWrittenRemovedAndReadBack) {
     }
     QFile::setPermissions(home.path() + "/.config",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// An entry of that name that the user made is theirs: turned off and on as
+// desktops do, never replaced or deleted, and one that starts another
+// program neither shows as on nor is taken over.
+TEST(Autostart, TheUsersOwnEntryIsNeverOverwrittenOrDeleted) {
+    test::TempHome home;
+    const QString self = AutostartEntry::execValue(QCoreApplication::applicationFilePath());
+    const QString mine = "[Desktop Entry]\nType=Application\nName=My start\nExec=" + self +
+                         " --quiet\nX-Mine=kept\n";
+    test::writeFile(Autostart::entryPath(), mine.toUtf8());
+    EXPECT_TRUE(Autostart::isEnabled());
+    ASSERT_TRUE(Autostart::setEnabled(false));
+    QString now = QString::fromUtf8(test::readFile(Autostart::entryPath()));
+    EXPECT_TRUE(now.contains("Hidden=true"));
+    EXPECT_TRUE(now.contains("X-Mine=kept") && now.contains(" --quiet"));
+    EXPECT_FALSE(Autostart::isEnabled());
+    ASSERT_TRUE(Autostart::setEnabled(true));
+    now = QString::fromUtf8(test::readFile(Autostart::entryPath()));
+    EXPECT_TRUE(Autostart::isEnabled());
+    EXPECT_TRUE(now.contains("X-Mine=kept") && now.contains(" --quiet"));
+    EXPECT_FALSE(now.contains(AutostartEntry::kWrittenKey));
+
+    const QByteArray other = "[Desktop Entry]\nType=Application\nExec=/usr/bin/other-app\n";
+    test::writeFile(Autostart::entryPath(), other);
+    EXPECT_FALSE(Autostart::isEnabled());
+    QString why;
+    EXPECT_FALSE(Autostart::setEnabled(true, &why));
+    EXPECT_TRUE(why.contains("/usr/bin/other-app")) << why.toStdString();
+    EXPECT_TRUE(Autostart::setEnabled(false));
+    EXPECT_EQ(test::readFile(Autostart::entryPath()), other);
+
+    // A path the launcher would mangle is refused, not written half-right.
+    for (const QString path : {"/opt/100%/run", "/opt/a\tb/run", "/bin/a\nb"}) {
+        EXPECT_FALSE(AutostartEntry::unrunnableBecause(path).isEmpty()) << path.toStdString();
+        EXPECT_EQ(AutostartEntry::text(path), "");
+    }
+    EXPECT_TRUE(AutostartEntry::unrunnableBecause("/home/ana/my apps/run").isEmpty());
 }
 
 TEST(Autostart, ExecValuesAreQuotedAsTheFormatAsks) {

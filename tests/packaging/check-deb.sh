@@ -21,7 +21,8 @@ for f in bin/varnholt-control bin/varnholt-scan \
   share/icons/hicolor/scalable/apps/varnholt-control.svg \
   share/metainfo/io.github.varnholt.Control.metainfo.xml \
   share/man/man1/varnholt-control.1.gz share/man/man1/varnholt-scan.1.gz \
-  share/varnholt-control/host.mjs; do
+  share/varnholt-control/host.mjs \
+  share/doc/varnholt-control/copyright share/doc/varnholt-control/changelog.gz; do
   if [ ! -f "$root/$f" ]; then
     echo "missing from the package: /usr/$f"
     fail=1
@@ -41,6 +42,24 @@ for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libq
     fail=1
   fi
 done
+
+if ! grep -q "qt6-wayland" <<<"$(dpkg-deb -f "$deb" Recommends)"; then
+  echo "not in Recommends: qt6-wayland"
+  fail=1
+fi
+
+# Debian's own checks. The maintainer's address stays a placeholder until the
+# project has one; every other error fails.
+if command -v lintian >/dev/null 2>&1; then
+  lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
+  cat "$work/lintian.log"
+  if grep -E '^E: ' "$work/lintian.log" | grep -qv 'bogus-mail-host'; then
+    echo "lintian reports errors"
+    fail=1
+  fi
+else
+  echo "lintian is not installed: its checks are skipped"
+fi
 
 desktop-file-validate "$root/share/applications/varnholt-control.desktop" || fail=1
 appstreamcli validate --no-net "$root/share/metainfo/io.github.varnholt.Control.metainfo.xml" || fail=1

@@ -55,8 +55,8 @@ QString firstArgument(QString exec) {
     exec.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
     exec = exec.trimmed();
     if (!exec.startsWith(QLatin1Char('"'))) {
-        return exec.section(QLatin1Char(' '), 0, 0).replace(QStringLiteral("%%"),
-                                                           QStringLiteral("%"));
+        return exec.section(QLatin1Char(' '), 0, 0)
+            .replace(QStringLiteral("%%"), QStringLiteral("%"));
     }
     QString argument;
     for (qsizetype i = 1; i < exec.size(); ++i) {

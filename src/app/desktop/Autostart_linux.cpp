@@ -78,7 +78,10 @@ bool setEnabled(bool enabled, QString* why) {
     const bool ours = contents && AutostartEntry::writtenByApp(*contents);
     const QString cannotWrite = QStringLiteral("Check that this file can be written: ") + path;
     if (!enabled) {
-        if (!contents || (!AutostartEntry::enabled(*contents))) {
+        // Off already, or an entry of the user's that starts something else:
+        // nothing of ours starts at login.
+        if (!contents || !AutostartEntry::enabled(*contents) ||
+            (!ours && !runsThisProgram(*contents))) {
             return true;
         }
         if (ours) {

@@ -88,8 +88,8 @@ QString nameAndPort(const HostedPort& server) {
 }  // namespace
 
 QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid) {
-    const QString head = shortName(server.friendlyName) + QStringLiteral(" is now reachable from ") +
-                         reachedFrom(ssid);
+    const QString head = shortName(server.friendlyName) +
+                         QStringLiteral(" is now reachable from ") + reachedFrom(ssid);
     if (ip == QLatin1String(HostScanner::kNotConnected)) {
         return head + QStringLiteral(" on port ") + QString::number(server.port);
     }

@@ -65,14 +65,13 @@ void open(const QUrl& url) {
                                            .arg(code));
                          }
                      });
-    QObject::connect(process, &QProcess::errorOccurred, process,
-                     [process, url](QProcess::ProcessError error) {
-                         if (error == QProcess::FailedToStart) {
-                             process->deleteLater();
-                             fail(url, QStringLiteral("%1 could not be started.")
-                                           .arg(process->program()));
-                         }
-                     });
+    QObject::connect(
+        process, &QProcess::errorOccurred, process, [process, url](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                process->deleteLater();
+                fail(url, QStringLiteral("%1 could not be started.").arg(process->program()));
+            }
+        });
     process->start(opener(), {url.toString(QUrl::FullyEncoded)});
 }
 
