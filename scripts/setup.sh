@@ -7,7 +7,7 @@ packages=(
   g++ make cmake pkg-config clang-format
   # clang with its libFuzzer and sanitizer runtimes, for the fuzz targets
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-qpa-plugins qt6-wayland libqrencode-dev libxcb1-dev
+  qt6-base-dev qt6-qpa-plugins qt6-wayland libqrencode-dev libxcb1-dev libxcb-xfixes0-dev
   libgtest-dev libgmock-dev
   lsof procps rsync python3 nodejs iproute2 iw
   xvfb xauth fonts-noto-color-emoji

@@ -12,6 +12,7 @@
 #include "app/controls/AlertBox.h"
 #include "app/controls/AppIcon.h"
 #include "app/desktop/AppMenu.h"
+#include "app/desktop/CompositorWatch.h"
 #include "app/desktop/ExposureMonitor.h"
 #include "app/desktop/PanelPlatform.h"
 #include "app/desktop/PlatformMenu.h"
@@ -127,6 +128,8 @@ void AppDelegate::buildWindow() {
             &PanelView::updateDefaultFolderLabel);
     m_picker->setWindow(m_panel->window());
     m_panel->setTitleMenuFiller([this](QMenu* menu) { fillAppMenu(menu, false); });
+    connect(new CompositorWatch(m_panel), &CompositorWatch::changed, m_panel,
+            &PanelWindow::followCompositor);
     m_panel->applyStoredForm();
 }
 

@@ -6,7 +6,6 @@
 #include <QMutexLocker>
 #include <QSettings>
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,18 +164,6 @@ QString unusableBecause(const QString& file) {
     }
     if (st.st_uid != ::geteuid()) {
         return what.arg(file, QStringLiteral("a file of %1").arg(ownerName(st.st_uid)));
-    }
-    // Opened without blocking and checked again through the descriptor, so a
-    // pipe put in its place a moment ago cannot hang the app.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd >= 0) {
-        struct stat opened {};
-        const bool same = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-                          opened.st_ino == st.st_ino && opened.st_dev == st.st_dev;
-        ::close(fd);
-        if (!same) {
-            return QStringLiteral("%1 changed while it was being read").arg(file);
-        }
     }
     return {};
 }

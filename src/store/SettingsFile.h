@@ -29,7 +29,7 @@ QString problem();
 
 // What is at path, as far as keeping settings there goes: the empty text when
 // a file may be read and written there (or there is none yet), else why not.
-// Never opens anything that could block.
+// Looks with stat alone, so nothing that could block is ever opened.
 QString unusableBecause(const QString& path);
 
 }  // namespace varnholt::SettingsFile

@@ -18,6 +18,7 @@
 #include "app/desktop/StatusItem.h"
 #include "app/panel/ActivatingPanel.h"
 #include "app/panel/PanelPlacement.h"
+#include "app/panel/rows/RowParts.h"
 #include "store/Store.h"
 
 namespace varnholt {
@@ -105,6 +106,13 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
     header()->closeButton()->click();
     EXPECT_FALSE(panel->isVisible());
     EXPECT_FALSE(panel->isMinimized());
+
+    // The tray goes while the panel is hidden: the panel comes back as the
+    // ordinary window, or the app would show nothing at all.
+    tray = false;
+    delegate->timerFired();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Window);
 }
 
 TEST_F(DesktopTest, WithoutACompositorTheWindowIsTheBodyWithItsCornersCut) {
@@ -138,15 +146,28 @@ TEST_F(DesktopTest, WithoutACompositorTheWindowIsTheBodyWithItsCornersCut) {
     EXPECT_FALSE(view()->sharePopup()->mask().contains(QPoint(0, 0)));
     EXPECT_TRUE(view()->sharePopup()->mask().contains(view()->sharePopup()->rect().center()));
     view()->sharePopup()->close();
+    SharePopup* qr = showQrCode("http://192.168.1.20:1010/", header()->shareButton());
+    EXPECT_FALSE(qr->isComposited());
+    EXPECT_FALSE(qr->mask().contains(QPoint(0, 0)));
+    qr->close();
 
-    // A compositor started since: the next show brings back the shadow.
-    panel->hide();
+    // A compositor that starts or stops while the panel shows is followed at
+    // once, and again before the next show.
     compositor = true;
-    delegate->panel()->show();
+    delegate->panel()->followCompositor();
     EXPECT_TRUE(panel->isComposited());
     EXPECT_EQ(panel->panelGeometry(), frame);
     EXPECT_EQ(panel->geometry(), frame.adjusted(-12, -12, 12, 12));
     EXPECT_TRUE(panel->mask().isEmpty());
+    compositor = false;
+    delegate->panel()->followCompositor();
+    EXPECT_EQ(panel->geometry(), frame);
+    EXPECT_FALSE(panel->mask().contains(QPoint(0, 0)));
+    panel->hide();
+    compositor = true;
+    delegate->panel()->show();
+    EXPECT_TRUE(panel->isComposited());
+    EXPECT_EQ(panel->geometry(), frame.adjusted(-12, -12, 12, 12));
 }
 
 TEST_F(DesktopTest, ThePanelCannotShrinkBelowItsHeaderAndOneWholeRow) {
@@ -274,6 +295,24 @@ TEST(PanelPlacementTest, APanelOffEveryScreenGoesBackToTheTopRightOfThePrimary) 
     for (const Case& c : cases) {
         EXPECT_EQ(PanelPlacement::keptOnScreen(c.frame, c.screens, primaryArea), c.expected)
             << c.frame.x() << "," << c.frame.y();
+    }
+}
+
+// A screen shorter (or narrower) than the panel gets a panel that fits it.
+TEST(PanelPlacementTest, APanelNeverExtendsPastItsScreensAvailableArea) {
+    const struct {
+        QRect frame;
+        QRect available;
+        QRect expected;
+    } cases[] = {
+        {{1536, 51, 360, 560}, {0, 27, 1920, 1053}, {1536, 51, 360, 560}},  // fits: stays
+        {{296, 48, 360, 560}, {0, 24, 680, 360}, {296, 48, 360, 312}},      // 1366x768 at 200 %
+        {{296, 300, 360, 200}, {0, 24, 680, 360}, {296, 184, 360, 200}},    // moved up, not cut
+        {{10, 10, 360, 560}, {0, 0, 300, 400}, {10, 10, 252, 352}},         // narrower too
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PanelPlacement::fittedInto(c.frame, c.available), c.expected)
+            << c.frame.y() << " in " << c.available.height();
     }
 }
 

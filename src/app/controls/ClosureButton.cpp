@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPixmapCache>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/controls/FocusOrder.h"
@@ -28,7 +29,7 @@ ClosureButton::ClosureButton(const QString& title, bool small, std::optional<qre
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     if (m_fixedWidth) {
-        setFixedWidth(static_cast<int>(std::lround(*m_fixedWidth)));
+        setFixedWidth(sizeHint().width());
     }
     setAttribute(Qt::WA_Hover, false);
     connect(this, &QAbstractButton::clicked, this, &ClosureButton::fire);
@@ -43,11 +44,17 @@ QFont ClosureButton::standardFont(bool small) {
 
 QSize ClosureButton::sizeHint() const {
     const int height = m_isSmall ? 20 : 26;
+    const int titleWidth = static_cast<int>(
+        std::ceil(QFontMetricsF(standardFont(m_isSmall)).horizontalAdvance(text())));
     if (m_fixedWidth) {
-        return {static_cast<int>(std::lround(*m_fixedWidth)), height};
+        // The given width where the title fits it with room on both sides;
+        // wider where the platform's font runs wider than the one it was
+        // chosen for, so a title never touches its border.
+        return {std::max(static_cast<int>(std::lround(*m_fixedWidth)),
+                         titleWidth + (m_isSmall ? 12 : 16)),
+                height};
     }
-    const qreal titleWidth = QFontMetricsF(standardFont(m_isSmall)).horizontalAdvance(text());
-    return {static_cast<int>(std::ceil(titleWidth)) + (m_isSmall ? 20 : 28), height};
+    return {titleWidth + (m_isSmall ? 20 : 28), height};
 }
 
 QColor ClosureButton::backgroundColor() const {

@@ -16,9 +16,12 @@ bool compositorRunning();
 // ordinary window that the compositor places.
 bool placesWindows();
 
-// Puts a top-level window on every workspace. Must run before the window is
-// mapped: window managers read the request when they take the window on, and
-// forget it when it is hidden, so it is repeated before every show.
-void showOnAllWorkspaces(QWidget* window);
+// Asks for the panel's window states: on every workspace; while it floats
+// beside a tray, off the taskbar and the pager; and no shadow drawn by the
+// compositor around its transparent margin (the panel paints its own). Must
+// run before the window is mapped: window managers read the request when
+// they take the window on, and forget it when it is hidden, so it is
+// repeated before every show.
+void prepareWindow(QWidget* window, bool floating);
 
 }  // namespace varnholt::PanelPlatform

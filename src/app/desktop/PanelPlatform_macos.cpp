@@ -13,10 +13,11 @@ bool placesWindows() {
     return true;
 }
 
-void showOnAllWorkspaces(QWidget* window) {
-    // Spaces follow the window's collection behaviour, which the Cocoa
-    // platform plugin derives from the Tool window type.
+void prepareWindow(QWidget* window, bool floating) {
+    // Spaces, the Dock and the window's shadow follow its collection
+    // behaviour, which the Cocoa platform plugin derives from the Tool type.
     Q_UNUSED(window);
+    Q_UNUSED(floating);
 }
 
 }  // namespace varnholt::PanelPlatform

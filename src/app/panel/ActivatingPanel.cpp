@@ -200,7 +200,7 @@ void ActivatingPanel::showEvent(QShowEvent* event) {
     // the first frame the window manager sees.
     if (!event->spontaneous()) {
         emit aboutToShow();
-        PanelPlatform::showOnAllWorkspaces(this);
+        PanelPlatform::prepareWindow(this, isToolWindow());
         // The panel keeps the focus itself until Tab moves it: activation
         // would otherwise put it, ring and all, on the first button.
         if (!focusWidget()) {

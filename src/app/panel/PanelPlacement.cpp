@@ -30,4 +30,19 @@ QRect keptOnScreen(const QRect& frame, const QList<QRect>& screens, const QRect&
     return reachable(frame, screens) ? frame : topRightOf(primary, frame.size());
 }
 
+QRect fittedInto(const QRect& frame, const QRect& available) {
+    if (available.isEmpty()) {
+        return frame;
+    }
+    QRect fitted = frame;
+    fitted.setWidth(std::min(frame.width(), available.width() - 2 * kScreenInset));
+    fitted.setHeight(std::min(frame.height(), available.height() - 2 * kScreenInset));
+    // Moved only as far as it must; a frame already inside stays put.
+    fitted.moveRight(std::min(fitted.right(), available.right()));
+    fitted.moveBottom(std::min(fitted.bottom(), available.bottom()));
+    fitted.moveLeft(std::max(fitted.left(), available.left()));
+    fitted.moveTop(std::max(fitted.top(), available.top()));
+    return fitted;
+}
+
 }  // namespace varnholt::PanelPlacement

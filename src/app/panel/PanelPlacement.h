@@ -23,4 +23,10 @@ bool reachable(const QRect& frame, const QList<QRect>& screens);
 // right of the primary screen's available area.
 QRect keptOnScreen(const QRect& frame, const QList<QRect>& screens, const QRect& primary);
 
+// The frame cut to the available area (less the inset above and below, so a
+// panel placed at the top right fits whole) and moved inside it: a screen
+// shorter than the panel gets a shorter panel, never one whose lower rows
+// hang off its edge.
+QRect fittedInto(const QRect& frame, const QRect& available);
+
 }  // namespace varnholt::PanelPlacement

@@ -10,6 +10,7 @@
 #include "ActivatingPanel.h"
 #include "PanelPlacement.h"
 #include "app/controls/AppIcon.h"
+#include "app/desktop/Log.h"
 #include "app/desktop/PanelPlatform.h"
 #include "store/Store.h"
 
@@ -92,10 +93,17 @@ void PanelWindow::escapePressed() {
 }
 
 void PanelWindow::setHasTray(bool hasTray) {
+    const bool trayGone = m_hasTray && !hasTray;
     m_hasTray = hasTray;
     // Where the compositor places windows, the panel is an ordinary window
     // either way.
     m_window->setToolWindow(hasTray && PanelPlatform::placesWindows());
+    // A hidden panel with no tray icon to bring it back would leave the app
+    // with nothing on screen at all.
+    if (trayGone && m_shownBefore && m_window->isHidden()) {
+        qCInfo(lcDesktop) << "The tray is gone while the panel was hidden: showing the panel";
+        show();
+    }
     if (hasTray && m_titleMenu) {
         m_titleMenu->close();
     }
@@ -178,8 +186,13 @@ void PanelWindow::updateMinimumSize() {
 // Runs before every show, while the window is unmapped: a compositor may have
 // started or stopped since the last one, and the screens may have changed.
 void PanelWindow::prepareShow() {
-    m_window->setComposited(!m_compositor || m_compositor());
+    m_shownBefore = true;
+    followCompositor();
     keepPanelOnScreen();
+}
+
+void PanelWindow::followCompositor() {
+    m_window->setComposited(!m_compositor || m_compositor());
 }
 
 void PanelWindow::keepPanelOnScreen() {
@@ -192,7 +205,9 @@ void PanelWindow::keepPanelOnScreen() {
         screens.append(screen->geometry());
     }
     const QRect frame = m_window->panelGeometry();
-    const QRect kept = PanelPlacement::keptOnScreen(frame, screens, primary->availableGeometry());
+    QRect kept = PanelPlacement::keptOnScreen(frame, screens, primary->availableGeometry());
+    const QScreen* home = QGuiApplication::screenAt(kept.center());
+    kept = PanelPlacement::fittedInto(kept, (home ? home : primary)->availableGeometry());
     if (kept != frame) {
         m_window->setPanelGeometry(kept);
     }

@@ -62,8 +62,12 @@ public:
     QPropertyAnimation* collapseAnimation() const { return m_collapseAnimation; }
 
     // Moves the panel back to the top right of the primary screen when too
-    // little of it shows on any screen.
+    // little of it shows on any screen, and makes it fit the available area
+    // of the screen it is on.
     void keepPanelOnScreen();
+    // A compositor came or went: the window takes or drops its shadow
+    // margin now, shown or not.
+    void followCompositor();
 
 signals:
     void refreshRequested();
@@ -83,6 +87,7 @@ private:
     PanelView::Probe m_compositor;
     // Until the owner has looked, the panel acts as it does beside a tray.
     bool m_hasTray = true;
+    bool m_shownBefore = false;
     std::function<void(QMenu*)> m_fillTitleMenu;
     QPointer<QMenu> m_titleMenu;
     int m_expandedHeight = 560;

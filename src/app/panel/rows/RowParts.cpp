@@ -40,6 +40,9 @@ void finishRow(QHBoxLayout* layout) {
 
 SharePopup* showQrCode(const QString& url, QWidget* anchor) {
     auto* popup = new SharePopup(url, anchor->window());
+    // Shaped like the panel it comes from: a panel whose corners are cut by a
+    // mask has no compositor to blend the popup's corners either.
+    popup->setComposited(anchor->window()->mask().isEmpty());
     popup->showUnder(anchor);
     return popup;
 }
