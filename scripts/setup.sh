@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins qt6-wayland libqrencode-dev libxcb1-dev libxcb-xfixes0-dev
   libgtest-dev libgmock-dev
   lsof procps rsync python3 nodejs iproute2 iw
-  xvfb xauth fonts-noto-color-emoji
+  xvfb xauth x11-utils fonts-noto-color-emoji
   dbus-daemon dbus-bin
   desktop-file-utils appstream dpkg-dev lintian
 )

@@ -7,6 +7,7 @@
 
 #include "CompositorWatch.h"
 #include "Log.h"
+#include "PanelPlatform.h"
 #include "X11_linux.h"
 
 namespace varnholt {
@@ -15,8 +16,8 @@ namespace varnholt {
 // told from the event loop, never from inside Qt's event handling.
 class CompositorWatch::Filter : public QAbstractNativeEventFilter {
 public:
-    Filter(CompositorWatch* owner, uint8_t firstEvent, xcb_atom_t selection)
-        : m_owner(owner), m_firstEvent(firstEvent), m_selection(selection) {}
+    Filter(CompositorWatch* owner, uint8_t firstEvent, xcb_atom_t selection, bool running)
+        : m_owner(owner), m_firstEvent(firstEvent), m_selection(selection), m_running(running) {}
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (type != "xcb_generic_event_t") {
@@ -27,9 +28,12 @@ public:
             return false;
         }
         const auto* notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
-        if (notify->selection == m_selection) {
-            qCInfo(lcDesktop) << (notify->owner != XCB_WINDOW_NONE ? "A compositor started"
-                                                                   : "The compositor stopped");
+        // A compositor that quits ends its window and its connection: one
+        // change, however many notes say so.
+        const bool running = notify->owner != XCB_WINDOW_NONE;
+        if (notify->selection == m_selection && running != m_running) {
+            m_running = running;
+            qCInfo(lcDesktop) << (running ? "A compositor started" : "The compositor stopped");
             QMetaObject::invokeMethod(m_owner, &CompositorWatch::changed, Qt::QueuedConnection);
         }
         return false;  // Qt sees every event as before
@@ -39,6 +43,7 @@ private:
     CompositorWatch* m_owner;
     uint8_t m_firstEvent;
     xcb_atom_t m_selection;
+    bool m_running;
 };
 
 CompositorWatch::CompositorWatch(QObject* parent) : QObject(parent) {
@@ -65,7 +70,8 @@ CompositorWatch::CompositorWatch(QObject* parent) : QObject(parent) {
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
     xcb_flush(connection);
-    m_filter = std::make_unique<Filter>(this, extension->first_event, selection);
+    m_filter = std::make_unique<Filter>(this, extension->first_event, selection,
+                                        PanelPlatform::compositorRunning());
     QCoreApplication::instance()->installNativeEventFilter(m_filter.get());
 }
 
