@@ -4,10 +4,10 @@
 //   selection-owner SELECTION SECONDS
 #include <xcb/xcb.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (argc != 3) {
