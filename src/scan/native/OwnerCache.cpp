@@ -49,16 +49,27 @@ QList<ProcFs::NamedHolder> OwnerCache::holdersOf(const std::unordered_set<quint3
     std::lock_guard lock(m_mutex);
     m_work = {};
     m_walkedNow.clear();
-    QList<ProcFs::NamedHolder> named;
     const OpenFolder processes(m_root);
     if (!processes.dir()) {
-        return named;
+        return {};
     }
     const int rootFd = ::dirfd(processes.dir());
 
     listProcesses(processes.dir(), ++m_scans);
     confirmHolders(rootFd, listening);
+    std::unordered_set<quint32> unexplained = explainNewListeners(rootFd, listening);
+    if (!unexplained.empty()) {
+        lookFurther(rootFd, std::move(unexplained));
+    }
+    std::erase_if(m_unowned, [&listening](quint32 inode) { return !listening.contains(inode); });
+    m_listening = listening;
+    return namedHolders(rootFd, listening);
+}
 
+// The listeners no known holder explains; a new listener that is held has
+// its holders' ancestors walked.
+std::unordered_set<quint32> OwnerCache::explainNewListeners(
+    int rootFd, const std::unordered_set<quint32>& listening) {
     std::unordered_set<quint32> unexplained;
     for (const quint32 inode : listening) {
         if (m_listening.contains(inode)) {
@@ -79,12 +90,12 @@ QList<ProcFs::NamedHolder> OwnerCache::holdersOf(const std::unordered_set<quint3
             walkAncestors(rootFd, pid);
         }
     }
-    if (!unexplained.empty()) {
-        lookFurther(rootFd, std::move(unexplained));
-    }
-    std::erase_if(m_unowned, [&listening](quint32 inode) { return !listening.contains(inode); });
-    m_listening = listening;
+    return unexplained;
+}
 
+QList<ProcFs::NamedHolder> OwnerCache::namedHolders(int rootFd,
+                                                    const std::unordered_set<quint32>& listening) {
+    QList<ProcFs::NamedHolder> named;
     // Names are read afresh: a holder may have become another program by exec.
     std::unordered_map<qint32, std::optional<QString>> names;
     for (const quint32 inode : listening) {

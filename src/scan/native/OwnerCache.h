@@ -66,6 +66,10 @@ private:
     void confirmHolders(int rootFd, const std::unordered_set<quint32>& listening);
     void walkAncestors(int rootFd, qint32 pid);
     void lookFurther(int rootFd, std::unordered_set<quint32> unexplained);
+    std::unordered_set<quint32> explainNewListeners(int rootFd,
+                                                    const std::unordered_set<quint32>& listening);
+    QList<ProcFs::NamedHolder> namedHolders(int rootFd,
+                                            const std::unordered_set<quint32>& listening);
     void unindex(qint32 pid, const Process& process);
     bool held(quint32 inode) const;
 

@@ -60,6 +60,53 @@ QByteArray finish(nlmsghdr header, const void* body, qsizetype bodySize, const Q
     return bytes;
 }
 
+// Adds what one message of the reply says to chunk; false when it ends the
+// reply (the dump is done, failed, or the reply is damaged).
+bool readMessage(Chunk& chunk, quint16 type, const QByteArray& bytes, qsizetype payload,
+                 qsizetype payloadLength) {
+    switch (type) {
+        case NLMSG_DONE:
+            // Newer kernels append the dump's final status.
+            if (payloadLength >= qsizetype(sizeof(int))) {
+                const int status = readAt<int>(bytes, payload);
+                if (status < 0) {
+                    chunk.error = errnoOf(status);
+                }
+            }
+            chunk.done = true;
+            return false;
+        case NLMSG_ERROR: {
+            if (payloadLength < qsizetype(sizeof(int))) {
+                chunk.malformed = true;
+                return false;
+            }
+            const int status = readAt<int>(bytes, payload);
+            if (status != 0) {
+                chunk.error = status < 0 ? errnoOf(status) : status;
+                return false;
+            }
+            return true;  // an acknowledgement
+        }
+        case NLMSG_OVERRUN:
+            chunk.malformed = true;
+            return false;
+        case SOCK_DIAG_BY_FAMILY:
+        case TCPDIAG_GETSOCK: {
+            if (payloadLength < qsizetype(sizeof(inet_diag_msg))) {
+                chunk.malformed = true;
+                return false;
+            }
+            const auto msg = readAt<inet_diag_msg>(bytes, payload);
+            if (msg.idiag_family == AF_INET || msg.idiag_family == AF_INET6) {
+                chunk.sockets.append(toSocket(msg));
+            }
+            return true;
+        }
+        default:
+            return true;  // NLMSG_NOOP and what this reader does not know
+    }
+}
+
 }  // namespace
 
 QByteArray portFilter(quint16 port) {
@@ -101,48 +148,8 @@ Chunk parse(const QByteArray& bytes, quint32 sequence) {
         if (header.nlmsg_seq != sequence) {
             continue;
         }
-        switch (header.nlmsg_type) {
-            case NLMSG_NOOP:
-                break;
-            case NLMSG_DONE:
-                // Newer kernels append the dump's final status.
-                if (payloadLength >= qsizetype(sizeof(int))) {
-                    const int status = readAt<int>(bytes, payload);
-                    if (status < 0) {
-                        chunk.error = errnoOf(status);
-                    }
-                }
-                chunk.done = true;
-                return chunk;
-            case NLMSG_ERROR: {
-                if (payloadLength < qsizetype(sizeof(int))) {
-                    chunk.malformed = true;
-                    return chunk;
-                }
-                const int status = readAt<int>(bytes, payload);
-                if (status != 0) {
-                    chunk.error = status < 0 ? errnoOf(status) : status;
-                    return chunk;
-                }
-                break;  // an acknowledgement
-            }
-            case NLMSG_OVERRUN:
-                chunk.malformed = true;
-                return chunk;
-            case SOCK_DIAG_BY_FAMILY:
-            case TCPDIAG_GETSOCK: {
-                if (payloadLength < qsizetype(sizeof(inet_diag_msg))) {
-                    chunk.malformed = true;
-                    return chunk;
-                }
-                const auto msg = readAt<inet_diag_msg>(bytes, payload);
-                if (msg.idiag_family == AF_INET || msg.idiag_family == AF_INET6) {
-                    chunk.sockets.append(toSocket(msg));
-                }
-                break;
-            }
-            default:
-                break;
+        if (!readMessage(chunk, header.nlmsg_type, bytes, payload, payloadLength)) {
+            return chunk;
         }
     }
     return chunk;
