@@ -4,7 +4,12 @@
 #include <QHash>
 #include <QSet>
 
+#include <QMutex>
+
+#include <pwd.h>
+
 #include <algorithm>
+#include <array>
 
 #include "ListingParser.h"
 #include "ScanPlatform.h"
@@ -64,84 +69,247 @@ QString key(qint32 pid, qint64 port) {
     return QString::number(pid) + QLatin1Char('-') + QString::number(port);
 }
 
-}  // namespace
-
-QList<HostedPort> scan() {
-    auto source = ScanPlatform::defaultSource();
-    return scan(*source);
+// NSS may ask a directory server for a name; each uid is asked once.
+QString userName(quint32 uid) {
+    static QMutex mutex;
+    static QHash<quint32, QString> names;
+    const QMutexLocker lock(&mutex);
+    auto found = names.constFind(uid);
+    if (found != names.constEnd()) {
+        return *found;
+    }
+    QString name = QString::number(uid);
+    struct passwd entry {};
+    struct passwd* result = nullptr;
+    std::array<char, 4096> buffer{};
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
+        result->pw_name && *result->pw_name) {
+        name = QString::fromLocal8Bit(result->pw_name);
+    }
+    return *names.insert(uid, name);
 }
 
-QList<HostedPort> scan(ProcessSource& source) {
-    QList<HostedPort> records;
-    QSet<QString> kept;
-    // One process often listens on several sockets (IPv4 and IPv6, or a few
-    // ports); its command line and name are looked up once per scan. An
-    // unreadable pid (0) may stand for several processes, so it is never
-    // cached.
-    QHash<qint32, QString> fullCommands;
-    QHash<qint32, QString> folders;
+struct Endpoint {
+    QString host;
+    qint64 port = 0;
+};
 
-    // The whitelist test goes to the source as well, so a source that can
-    // tell names apart early need not look further into processes this loop
-    // would drop anyway; the loop still applies it to whatever comes back.
-    const CommandFilter mayOwnServer = [](const QString& command) {
-        return containsAny(command.toLower(), whitelist);
-    };
-    for (const ListeningSocket& socket : source.listeningSockets(mayOwnServer)) {
-        if (!mayOwnServer(socket.command)) {
-            continue;
-        }
-        const qsizetype colon = socket.name.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0) {
-            continue;
-        }
-        const QString host = socket.name.left(colon);
-        const auto port =
-            ListingParser::parseInt64(trimmedSpacesAndTabs(socket.name.mid(colon + 1)));
-        if (!port || *port == indexServerPort) {
-            continue;
-        }
-        // A later socket of a process and port already listed would be
-        // dropped as a duplicate anyway; spare it the lookups.
-        const QString recordKey = key(socket.pid, *port);
-        if (kept.contains(recordKey)) {
-            continue;
-        }
-        const QString scope = scopeOf(host);
+std::optional<Endpoint> endpointOf(const ListeningSocket& socket) {
+    const qsizetype colon = socket.name.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        return std::nullopt;
+    }
+    const auto port = ListingParser::parseInt64(trimmedSpacesAndTabs(socket.name.mid(colon + 1)));
+    if (!port || *port == indexServerPort) {
+        return std::nullopt;
+    }
+    return Endpoint{socket.name.left(colon), *port};
+}
 
-        const bool cacheable = socket.pid > 0;
-        QString fullCommand;
-        if (cacheable && fullCommands.contains(socket.pid)) {
-            fullCommand = fullCommands.value(socket.pid);
-        } else {
-            fullCommand = source.fullCommand(socket.pid);
-            if (cacheable) {
-                fullCommands.insert(socket.pid, fullCommand);
-            }
-        }
+bool mayOwnServer(const QString& command) {
+    return containsAny(command.toLower(), whitelist);
+}
 
-        if (scope == QLatin1String("LOCAL") &&
-            !containsAny(fullCommand.toLower(), localServerMarkers)) {
-            continue;
-        }
+// One scan's records and what it looked up on the way. One process often
+// listens on several sockets (IPv4 and IPv6, or a few ports); its command
+// line and name are looked up once per scan. An unreadable pid (0) may stand
+// for several processes, so it is never cached.
+class ScanPass {
+public:
+    ScanPass(ProcessSource& source, const ScanOptions& options)
+        : m_source(source), m_options(options) {}
 
-        QString folder;
-        if (cacheable && folders.contains(socket.pid)) {
-            folder = folders.value(socket.pid);
-        } else {
-            folder = servedFolder(socket.pid, fullCommand, source);
-            if (cacheable) {
-                folders.insert(socket.pid, folder);
-            }
-        }
-        const QString name = folder.isEmpty() ? socket.command : lastPathComponent(folder);
+    void addVisible(const ListeningSocket& socket);
+    void addHidden(const ListeningSocket& socket);
+    QList<HostedPort> sorted();
 
-        kept.insert(recordKey);
-        records.append(HostedPort{socket.pid, socket.command, *port, scope, name,
-                                  withoutLineEnd(fullCommand), host,
-                                  absoluteFolder(socket.pid, folder, source)});
+private:
+    QString fullCommandOf(qint32 pid);
+    QString folderOf(qint32 pid, const QString& fullCommand);
+
+    ProcessSource& m_source;
+    const ScanOptions m_options;
+    QList<HostedPort> m_records;
+    QSet<QString> m_kept;
+    QHash<qint32, QString> m_fullCommands;
+    QHash<qint32, QString> m_folders;
+};
+
+QString ScanPass::fullCommandOf(qint32 pid) {
+    if (pid > 0 && m_fullCommands.contains(pid)) {
+        return m_fullCommands.value(pid);
+    }
+    const QString fullCommand = m_source.fullCommand(pid);
+    if (pid > 0) {
+        m_fullCommands.insert(pid, fullCommand);
+    }
+    return fullCommand;
+}
+
+QString ScanPass::folderOf(qint32 pid, const QString& fullCommand) {
+    if (pid > 0 && m_folders.contains(pid)) {
+        return m_folders.value(pid);
+    }
+    const QString folder = servedFolder(pid, fullCommand, m_source);
+    if (pid > 0) {
+        m_folders.insert(pid, folder);
+    }
+    return folder;
+}
+
+void ScanPass::addVisible(const ListeningSocket& socket) {
+    const bool forwarder = isContainerForwarder(socket.command);
+    const bool unfiltered = m_options.everyListener || forwarder;
+    if (!unfiltered && !mayOwnServer(socket.command)) {
+        return;
+    }
+    const auto endpoint = endpointOf(socket);
+    // A later socket of a process and port already listed would be dropped
+    // as a duplicate anyway; spare it the lookups.
+    if (!endpoint || m_kept.contains(key(socket.pid, endpoint->port))) {
+        return;
+    }
+    const QString scope = scopeOf(endpoint->host);
+    const QString fullCommand = fullCommandOf(socket.pid);
+    if (!unfiltered && scope == QLatin1String("LOCAL") &&
+        !containsAny(fullCommand.toLower(), localServerMarkers)) {
+        return;
     }
 
+    HostedPort record{socket.pid,    socket.command, endpoint->port,
+                      scope,         QString(),      withoutLineEnd(fullCommand),
+                      endpoint->host};
+    if (forwarder) {
+        // The forwarder's folder says nothing of what the container serves.
+        record.friendlyName = QString::fromLatin1(kContainerName);
+        record.kind = HostedPort::Kind::Container;
+    } else if (!mayOwnServer(socket.command)) {
+        // Listed on request only: a database's or a daemon's working folder
+        // is no name a person would know it by.
+        record.friendlyName = socket.command;
+    } else {
+        const QString folder = folderOf(socket.pid, fullCommand);
+        record.friendlyName = folder.isEmpty() ? socket.command : lastPathComponent(folder);
+        record.servedFolder = absoluteFolder(socket.pid, folder, m_source);
+    }
+    m_kept.insert(key(socket.pid, endpoint->port));
+    m_records.append(record);
+}
+
+void ScanPass::addHidden(const ListeningSocket& socket) {
+    const bool forwarder = isContainerForwarder(socket.command);
+    if (!forwarder && !m_options.everyListener) {
+        return;
+    }
+    const auto endpoint = endpointOf(socket);
+    if (!endpoint) {
+        return;
+    }
+    // Hidden sockets have no pid to tell them apart: one row per owner and
+    // port, as for a process's IPv4 and IPv6 sockets.
+    const QString recordKey = QStringLiteral("h") +
+                              (socket.ownerUid ? QString::number(*socket.ownerUid) : QString()) +
+                              QLatin1Char('-') + QString::number(endpoint->port);
+    if (m_kept.contains(recordKey)) {
+        return;
+    }
+    // pid stays 0 either way: a root-owned proxy is never ours to signal.
+    HostedPort record{0,         socket.command, endpoint->port, scopeOf(endpoint->host),
+                      QString(), QString(),      endpoint->host};
+    if (forwarder) {
+        record.friendlyName = QString::fromLatin1(kContainerName);
+        record.kind = HostedPort::Kind::Container;
+    } else {
+        record.friendlyName = QString::fromLatin1(kOtherUsersProgram);
+        if (socket.ownerUid) {
+            record.friendlyName +=
+                QStringLiteral(" (") + userName(*socket.ownerUid) + QLatin1Char(')');
+        }
+        record.kind = HostedPort::Kind::OtherUser;
+    }
+    m_kept.insert(recordKey);
+    m_records.append(record);
+}
+
+QList<HostedPort> ScanPass::sorted() {
+    std::stable_sort(m_records.begin(), m_records.end(),
+                     [](const HostedPort& a, const HostedPort& b) { return a.port < b.port; });
+    return m_records;
+}
+
+}  // namespace
+
+bool isContainerForwarder(const QString& command) {
+    return std::any_of(containerForwarders.cbegin(), containerForwarders.cend(),
+                       [&command](const QString& name) { return command.startsWith(name); });
+}
+
+QList<HostedPort> scan(const ScanOptions& options) {
+    auto source = ScanPlatform::defaultSource();
+    return scan(*source, options);
+}
+
+QList<HostedPort> scan(ProcessSource& source, const ScanOptions& options) {
+    // The word list goes to the source as well, so a source that can tell
+    // names apart early need not look further into processes this pass would
+    // drop anyway; the pass still applies it to whatever comes back.
+    CommandFilter filter;
+    if (!options.everyListener) {
+        filter = [](const QString& command) {
+            return mayOwnServer(command) || isContainerForwarder(command);
+        };
+    }
+    ScanPass pass(source, options);
+    for (const ListeningSocket& socket : source.listeningSockets(filter)) {
+        pass.addVisible(socket);
+    }
+    for (const ListeningSocket& socket : source.hiddenListeners()) {
+        pass.addHidden(socket);
+    }
+    return pass.sorted();
+}
+
+QList<HostedPort> withContainers(QList<HostedPort> records,
+                                 const QList<ContainerListing::PublishedPort>& published) {
+    if (published.isEmpty()) {
+        return records;
+    }
+    QSet<qint64> ports;
+    QList<HostedPort> rows;
+    QHash<QString, qsizetype> rowOf;  // engine, id and port -> index in rows
+    for (const ContainerListing::PublishedPort& port : published) {
+        QString address = port.hostIp;
+        if (address.isEmpty() || address == QLatin1String("0.0.0.0") ||
+            address == QLatin1String("::") || address == QLatin1String("[::]")) {
+            address = QStringLiteral("*");
+        } else if (address.contains(QLatin1Char(':')) && !address.startsWith(QLatin1Char('['))) {
+            address = QLatin1Char('[') + address + QLatin1Char(']');
+        }
+        const QString scope = scopeOf(address);
+        const QString rowKey = port.engine + QLatin1Char(' ') + port.id + QLatin1Char(' ') +
+                               QString::number(port.hostPort);
+        if (const auto at = rowOf.constFind(rowKey); at != rowOf.constEnd()) {
+            // IPv4 and IPv6 of one port: reachable from the network if either is.
+            if (scope == QLatin1String("NET")) {
+                rows[*at].scope = scope;
+                rows[*at].address = address;
+            }
+            continue;
+        }
+        HostedPort row{
+            0,         port.engine, port.hostPort, scope, ContainerListing::displayName(port),
+            QString(), address};
+        row.kind = HostedPort::Kind::Container;
+        row.engine = port.engine;
+        row.containerId = port.id;
+        rowOf.insert(rowKey, rows.size());
+        rows.append(row);
+        ports.insert(port.hostPort);
+    }
+    records.removeIf([&ports](const HostedPort& record) {
+        return record.kind != HostedPort::Kind::Process && ports.contains(record.port);
+    });
+    records.append(rows);
     std::stable_sort(records.begin(), records.end(),
                      [](const HostedPort& a, const HostedPort& b) { return a.port < b.port; });
     return records;
