@@ -42,6 +42,12 @@ struct ScanOptions {
 QList<HostedPort> scan(const ScanOptions& options = {});
 QList<HostedPort> scan(ProcessSource& source, const ScanOptions& options = {});
 bool isContainerForwarder(const QString& command);
+// "LOCAL" for a loopback host ("127.0.0.1", "[::1]", "localhost"), else "NET".
+QString scopeOf(const QString& host);
+// Whether a short command name holds one of the whitelist's words.
+bool mayOwnServer(const QString& command);
+// Whether a loopback-only listener's command line shows a server.
+bool hasServerMarker(const QString& fullCommand);
 // The scan's records with each published container port as one row named
 // by its container, in place of what the socket table showed on that port
 // (the forwarder's, or a hidden socket's); a port the engine forwards in the

@@ -2,7 +2,6 @@
 // the scan, and the probe over fake engines on PATH.
 #include <gtest/gtest.h>
 
-
 #include "EventLoop.h"
 #include "FakeCommands.h"
 #include "Files.h"

@@ -22,8 +22,8 @@ public:
     explicit ExposureTracker(Alive alive = processAlive);
 
     // The NET servers with a process id, containers and other users'
-    // programs that were not known before, in listing order. The first call only learns what is there: servers
-    // present at start are never new.
+    // programs that were not known before, in listing order. The first call only learns what is
+    // there: servers present at start are never new.
     QList<HostedPort> update(const QList<HostedPort>& servers);
 
     // Whether the process still exists (one owned by another user counts).
@@ -47,8 +47,7 @@ QString exposureMessage(const HostedPort& server, const QString& ip, const QStri
 // else one that gives the count and names the first three, so a tool that
 // opens a port range does not flood the desktop.
 inline constexpr int kSeparateNotices = 3;
-QStringList exposureNotices(const QList<HostedPort>& fresh, const QString& ip,
-                            const QString& ssid);
+QStringList exposureNotices(const QList<HostedPort>& fresh, const QString& ip, const QString& ssid);
 // A name as notices and the tooltip show it: display-safe, at most this long.
 inline constexpr int kNoticeNameLength = 80;
 QString shortName(const QString& name);
