@@ -88,8 +88,13 @@ void ContainerProbe::ask(Engine& engine, const QString& program) {
             process->kill();
         }
     });
-    QTimer::singleShot(m_timeLimit, process, [process, name = engine.name] {
-        qCWarning(lcScan).noquote() << name << "ps did not answer in time; stopped it";
+    QTimer::singleShot(m_timeLimit, process, [this, &engine, process] {
+        if (!engine.hung) {
+            engine.hung = true;
+            qCWarning(lcScan).noquote()
+                << engine.name << "ps did not answer within" << m_timeLimit.count()
+                << "ms; stopped it, and its containers show from the socket table";
+        }
         process->kill();
     });
     process->start();
@@ -100,6 +105,7 @@ void ContainerProbe::finish(Engine& engine, bool ok) {
     engine.process = nullptr;
     engine.answer = ok ? engine.parse(process->readAllStandardOutput())
                        : QList<ContainerListing::PublishedPort>();
+    engine.hung = engine.hung && !ok;
     if (ok != engine.answering) {
         engine.answering = ok;
         if (ok) {

@@ -47,6 +47,7 @@ private:
         QProcess* process = nullptr;
         QList<ContainerListing::PublishedPort> answer{};
         bool answering = false;  // for logging only when that changes
+        bool hung = false;       // likewise: a hanging engine is named once
     };
 
     void ask(Engine& engine, const QString& program);
