@@ -24,13 +24,17 @@
 #include "quickhost/PackageDiscovery.h"
 #include "quickhost/QuickHostRegistry.h"
 #include "quickhost/Trash.h"
+#include "scan/ContainerProbe.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
 namespace varnholt {
 
 AppDelegate::AppDelegate(QuickHostRegistry& registry, AppHooks hooks, QObject* parent)
-    : QObject(parent), m_registry(registry), m_hooks(std::move(hooks)) {
+    : QObject(parent),
+      m_registry(registry),
+      m_hooks(std::move(hooks)),
+      m_containers(std::make_unique<ContainerProbe>()) {
     if (!m_hooks.trayProbe) {
         m_hooks.trayProbe = &QSystemTrayIcon::isSystemTrayAvailable;
     }
@@ -150,6 +154,11 @@ void AppDelegate::fillAppMenu(QMenu* menu, bool withShowHide) {
                                if (self) {
                                    self->showAlert(message, detail);
                                }
+                           },
+                           [self] {
+                               if (self) {
+                                   self->refresh();
+                               }
                            }},
                           withShowHide);
 }
@@ -231,7 +240,6 @@ PanelData AppDelegate::gather() {
     m_registry.pruneDead();
     data.address = HostScanner::wifiIP();
     data.ssid = HostScanner::ssid();
-    data.servers = HostScanner::scan();
     // One reading of the settings for the whole refresh: a hand-edited file
     // can be large, and every single read would parse it again.
     const QString hosted = QStringLiteral("hosted");
@@ -239,6 +247,9 @@ PanelData AppDelegate::gather() {
     const QString recent = QStringLiteral("recent");
     const QString paused = QStringLiteral("paused");
     const Store::Snapshot settings = Store::snapshot({hosted, quick, recent, paused});
+    // The engines' answer of the last refresh: asking them waits for nobody.
+    data.servers = HostScanner::withContainers(HostScanner::scan({settings.showEveryListener}),
+                                               m_containers->poll());
     data.hostedCollapsed = settings.collapsed.value(hosted);
     data.quickCollapsed = settings.collapsed.value(quick);
     data.quick = PackageDiscovery::quickHostPackages(settings.pausedPaths);
@@ -265,6 +276,20 @@ void AppDelegate::apply(const PanelData& data) {
 // What the rows ask for
 
 void AppDelegate::stopServer(const HostedPort& server) {
+    if (server.kind == HostedPort::Kind::Container) {
+        // Its engine stops it: the forwarder may be root's, and it would
+        // only be started again.
+        if (!ContainerProbe::stop(server.engine, server.containerId)) {
+            showAlert(QStringLiteral("Couldn't stop %1").arg(server.friendlyName),
+                      QStringLiteral("%1 is not installed any more.").arg(server.engine));
+            return;
+        }
+        Store::logRecent(server.friendlyName, QStringLiteral("stopped"));
+        return;
+    }
+    if (server.kind != HostedPort::Kind::Process) {
+        return;  // another user's program is not ours to stop
+    }
     HostScanner::stop(server.pid);
     Store::logRecent(server.friendlyName, QStringLiteral("stopped"));
 }

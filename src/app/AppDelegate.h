@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 #include "AppHooks.h"
 #include "app/panel/rows/PanelActions.h"
 
@@ -12,6 +14,7 @@ class QTimer;
 
 namespace varnholt {
 
+class ContainerProbe;
 class HostPicker;
 class PanelWindow;
 class QuickHostRegistry;
@@ -83,6 +86,7 @@ private:
     HostPicker* m_picker = nullptr;
     QTimer* m_timer = nullptr;
     SingleInstance* m_instance = nullptr;
+    std::unique_ptr<ContainerProbe> m_containers;
     bool m_refreshDeferred = false;
     bool m_settingsWarned = false;
 };

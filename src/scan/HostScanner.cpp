@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "ListingParser.h"
+#include "ScanPass.h"
 #include "ScanPlatform.h"
 
 namespace varnholt::HostScanner {
@@ -17,6 +17,8 @@ bool containsAny(const QString& text, const QStringList& words) {
     return std::any_of(words.cbegin(), words.cend(),
                        [&text](const QString& word) { return text.contains(word); });
 }
+
+}  // namespace
 
 QString scopeOf(const QString& host) {
     if (host.isEmpty() || host == QLatin1String("*")) {
@@ -29,119 +31,85 @@ QString scopeOf(const QString& host) {
     return QStringLiteral("NET");
 }
 
-QString trimmedSpacesAndTabs(const QString& text) {
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && blank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && blank(text[end - 1])) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
+bool mayOwnServer(const QString& command) {
+    return containsAny(command.toLower(), whitelist);
 }
 
-QString withoutLineEnd(QString text) {
-    while (!text.isEmpty() &&
-           (text.back() == QLatin1Char('\n') || text.back() == QLatin1Char('\r'))) {
-        text.chop(1);
-    }
-    return text;
+bool hasServerMarker(const QString& fullCommand) {
+    return containsAny(fullCommand.toLower(), localServerMarkers);
 }
 
-// A relative --directory is taken from the server's working directory; when
-// that cannot be read the folder stays unknown rather than guessed.
-QString absoluteFolder(qint32 pid, const QString& folder, ProcessSource& source) {
-    if (folder.isEmpty() || QDir::isAbsolutePath(folder)) {
-        return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
-    }
-    const QString cwd = source.workingDirectory(pid);
-    return cwd.isEmpty() ? QString() : QDir::cleanPath(cwd + QLatin1Char('/') + folder);
+bool isContainerForwarder(const QString& command) {
+    return std::any_of(containerForwarders.cbegin(), containerForwarders.cend(),
+                       [&command](const QString& name) { return command.startsWith(name); });
 }
 
-QString key(qint32 pid, qint64 port) {
-    return QString::number(pid) + QLatin1Char('-') + QString::number(port);
-}
-
-}  // namespace
-
-QList<HostedPort> scan() {
+QList<HostedPort> scan(const ScanOptions& options) {
     auto source = ScanPlatform::defaultSource();
-    return scan(*source);
+    return scan(*source, options);
 }
 
-QList<HostedPort> scan(ProcessSource& source) {
-    QList<HostedPort> records;
-    QSet<QString> kept;
-    // One process often listens on several sockets (IPv4 and IPv6, or a few
-    // ports); its command line and name are looked up once per scan. An
-    // unreadable pid (0) may stand for several processes, so it is never
-    // cached.
-    QHash<qint32, QString> fullCommands;
-    QHash<qint32, QString> folders;
-
-    // The whitelist test goes to the source as well, so a source that can
-    // tell names apart early need not look further into processes this loop
-    // would drop anyway; the loop still applies it to whatever comes back.
-    const CommandFilter mayOwnServer = [](const QString& command) {
-        return containsAny(command.toLower(), whitelist);
-    };
-    for (const ListeningSocket& socket : source.listeningSockets(mayOwnServer)) {
-        if (!mayOwnServer(socket.command)) {
-            continue;
-        }
-        const qsizetype colon = socket.name.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0) {
-            continue;
-        }
-        const QString host = socket.name.left(colon);
-        const auto port =
-            ListingParser::parseInt64(trimmedSpacesAndTabs(socket.name.mid(colon + 1)));
-        if (!port || *port == indexServerPort) {
-            continue;
-        }
-        // A later socket of a process and port already listed would be
-        // dropped as a duplicate anyway; spare it the lookups.
-        const QString recordKey = key(socket.pid, *port);
-        if (kept.contains(recordKey)) {
-            continue;
-        }
-        const QString scope = scopeOf(host);
-
-        const bool cacheable = socket.pid > 0;
-        QString fullCommand;
-        if (cacheable && fullCommands.contains(socket.pid)) {
-            fullCommand = fullCommands.value(socket.pid);
-        } else {
-            fullCommand = source.fullCommand(socket.pid);
-            if (cacheable) {
-                fullCommands.insert(socket.pid, fullCommand);
-            }
-        }
-
-        if (scope == QLatin1String("LOCAL") &&
-            !containsAny(fullCommand.toLower(), localServerMarkers)) {
-            continue;
-        }
-
-        QString folder;
-        if (cacheable && folders.contains(socket.pid)) {
-            folder = folders.value(socket.pid);
-        } else {
-            folder = servedFolder(socket.pid, fullCommand, source);
-            if (cacheable) {
-                folders.insert(socket.pid, folder);
-            }
-        }
-        const QString name = folder.isEmpty() ? socket.command : lastPathComponent(folder);
-
-        kept.insert(recordKey);
-        records.append(HostedPort{socket.pid, socket.command, *port, scope, name,
-                                  withoutLineEnd(fullCommand), host,
-                                  absoluteFolder(socket.pid, folder, source)});
+QList<HostedPort> scan(ProcessSource& source, const ScanOptions& options) {
+    // The word list goes to the source as well, so a source that can tell
+    // names apart early need not look further into processes this pass would
+    // drop anyway; the pass still applies it to whatever comes back.
+    CommandFilter filter;
+    if (!options.everyListener) {
+        filter = [](const QString& command) {
+            return mayOwnServer(command) || isContainerForwarder(command);
+        };
     }
+    ScanPass pass(source, options);
+    for (const ListeningSocket& socket : source.listeningSockets(filter)) {
+        pass.addVisible(socket);
+    }
+    for (const ListeningSocket& socket : source.hiddenListeners()) {
+        pass.addHidden(socket);
+    }
+    return pass.sorted();
+}
 
+QList<HostedPort> withContainers(QList<HostedPort> records,
+                                 const QList<ContainerListing::PublishedPort>& published) {
+    if (published.isEmpty()) {
+        return records;
+    }
+    QSet<qint64> ports;
+    QList<HostedPort> rows;
+    QHash<QString, qsizetype> rowOf;  // engine, id and port -> index in rows
+    for (const ContainerListing::PublishedPort& port : published) {
+        QString address = port.hostIp;
+        if (address.isEmpty() || address == QLatin1String("0.0.0.0") ||
+            address == QLatin1String("::") || address == QLatin1String("[::]")) {
+            address = QStringLiteral("*");
+        } else if (address.contains(QLatin1Char(':')) && !address.startsWith(QLatin1Char('['))) {
+            address = QLatin1Char('[') + address + QLatin1Char(']');
+        }
+        const QString scope = scopeOf(address);
+        const QString rowKey = port.engine + QLatin1Char(' ') + port.id + QLatin1Char(' ') +
+                               QString::number(port.hostPort);
+        if (const auto at = rowOf.constFind(rowKey); at != rowOf.constEnd()) {
+            // IPv4 and IPv6 of one port: reachable from the network if either is.
+            if (scope == QLatin1String("NET")) {
+                rows[*at].scope = scope;
+                rows[*at].address = address;
+            }
+            continue;
+        }
+        HostedPort row{
+            0,         port.engine, port.hostPort, scope, ContainerListing::displayName(port),
+            QString(), address};
+        row.kind = HostedPort::Kind::Container;
+        row.engine = port.engine;
+        row.containerId = port.id;
+        rowOf.insert(rowKey, rows.size());
+        rows.append(row);
+        ports.insert(port.hostPort);
+    }
+    records.removeIf([&ports](const HostedPort& record) {
+        return record.kind != HostedPort::Kind::Process && ports.contains(record.port);
+    });
+    records.append(rows);
     std::stable_sort(records.begin(), records.end(),
                      [](const HostedPort& a, const HostedPort& b) { return a.port < b.port; });
     return records;

@@ -7,14 +7,16 @@
 #include <functional>
 #include <optional>
 
+#include "ContainerListing.h"
 #include "HostedPort.h"
 #include "ProcessSource.h"
 
 namespace varnholt::HostScanner {
 
 // A process's short command name must contain one of these (lower-cased).
-inline const QStringList whitelist = {"python", "node",  "ruby",  "php",   "java",
-                                      "http",   "serve", "caddy", "nginx", "ngrok"};
+// bun and deno run the same dev servers node does.
+inline const QStringList whitelist = {"python", "node", "bun",   "deno",  "ruby",  "php",
+                                      "java",   "http", "serve", "caddy", "nginx", "ngrok"};
 // A loopback-only listener's full command line must contain one of these.
 inline const QStringList localServerMarkers = {
     "http.server", "simplehttpserver", "http-server", "webpack-dev-server",
@@ -22,10 +24,36 @@ inline const QStringList localServerMarkers = {
     "ngrok"};
 // The index server's port; never listed.
 inline constexpr qint64 indexServerPort = 5757;
+// Short command names (prefixes: the kernel keeps 15 characters) of the
+// programs container engines forward published ports with. Their sockets
+// are a container's, whatever the word list says.
+inline const QStringList containerForwarders = {"docker-proxy", "rootlessport", "pasta",
+                                                "slirp4netns"};
+inline constexpr char kContainerName[] = "container";
+inline constexpr char kOtherUsersProgram[] = "another user's program";
+
+struct ScanOptions {
+    // Every TCP listener, not only known kinds of servers: no word list, no
+    // loopback filter, and the sockets of programs we cannot see.
+    bool everyListener = false;
+};
 
 // Listening servers, one per process and port, sorted by port.
-QList<HostedPort> scan();
-QList<HostedPort> scan(ProcessSource& source);
+QList<HostedPort> scan(const ScanOptions& options = {});
+QList<HostedPort> scan(ProcessSource& source, const ScanOptions& options = {});
+bool isContainerForwarder(const QString& command);
+// "LOCAL" for a loopback host ("127.0.0.1", "[::1]", "localhost"), else "NET".
+QString scopeOf(const QString& host);
+// Whether a short command name holds one of the whitelist's words.
+bool mayOwnServer(const QString& command);
+// Whether a loopback-only listener's command line shows a server.
+bool hasServerMarker(const QString& fullCommand);
+// The scan's records with each published container port as one row named
+// by its container, in place of what the socket table showed on that port
+// (the forwarder's, or a hidden socket's); a port the engine forwards in the
+// kernel has no socket and gets its row all the same. Sorted by port.
+QList<HostedPort> withContainers(QList<HostedPort> records,
+                                 const QList<ContainerListing::PublishedPort>& published);
 
 // The folder a server serves, else its command name.
 QString friendlyName(qint32 pid, const QString& command, const QString& fullCommand);

@@ -6,6 +6,10 @@ namespace varnholt {
 
 // One listening server as the panel lists it.
 struct HostedPort {
+    // Who may stop it, and how: a process of ours by signal, a container
+    // through its engine, another user's program not at all.
+    enum class Kind { Process, OtherUser, Container };
+
     qint32 pid = 0;  // 0 when the listing gave no readable id: never signal it
     QString command;
     qint64 port = 0;
@@ -18,6 +22,11 @@ struct HostedPort {
     QString fullCommand{};
     QString address{};
     QString servedFolder{};
+    Kind kind = Kind::Process;
+    // A container's engine ("docker" or "podman") and id; empty when the
+    // port is known from the socket table alone.
+    QString engine{};
+    QString containerId{};
 };
 
 }  // namespace varnholt

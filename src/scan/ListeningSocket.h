@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace varnholt {
 
 // One listening TCP socket as a source reports it, before any rule applies.
@@ -11,6 +13,9 @@ struct ListeningSocket {
     qint32 pid = 0;
     QString command;  // short command name (what lsof and /proc/PID/comm give)
     QString name;
+    // The socket's owner as the socket table gives it; set only for sockets
+    // whose process cannot be seen (pid 0).
+    std::optional<quint32> ownerUid{};
 };
 
 }  // namespace varnholt

@@ -3,6 +3,10 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
+#include <dirent.h>
+
+#include <algorithm>
+#include <mutex>
 #include <unordered_map>
 
 #include "scan/native/ProcFs.h"
@@ -32,7 +36,60 @@ QList<InetSocket> listeners(const std::string& procRoot, bool useSockDiag) {
     return all;
 }
 
+// The ports root's docker-proxy processes forward, by port. Walking every
+// process's name costs about a millisecond, so it is redone only when the
+// set of hidden listeners changes.
+QHash<quint16, QString> proxyPorts(const std::string& procRoot, const QList<InetSocket>& hidden) {
+    static std::mutex mutex;
+    static std::string memoRoot;
+    static std::vector<quint32> memoInodes;
+    static QHash<quint16, QString> memo;
+    std::vector<quint32> inodes;
+    for (const InetSocket& socket : hidden) {
+        inodes.push_back(socket.inode);
+    }
+    std::sort(inodes.begin(), inodes.end());
+    const std::lock_guard lock(mutex);
+    if (memoRoot == procRoot && memoInodes == inodes) {
+        return memo;
+    }
+    memo.clear();
+    if (DIR* processes = ::opendir(procRoot.c_str())) {
+        while (const dirent* entry = ::readdir(processes)) {
+            const auto pid = ProcFs::pidOf(entry->d_name);
+            if (!pid) {
+                continue;
+            }
+            const auto command = ProcFs::commandName(*pid, procRoot);
+            if (!command || !command->startsWith(QLatin1String("docker-proxy"))) {
+                continue;
+            }
+            if (const auto port = dockerProxyHostPort(ProcFs::fullCommand(*pid, procRoot))) {
+                memo.insert(*port, *command);
+            }
+        }
+        ::closedir(processes);
+    }
+    memoRoot = procRoot;
+    memoInodes = std::move(inodes);
+    return memo;
+}
+
 }  // namespace
+
+std::optional<quint16> dockerProxyHostPort(const QString& fullCommand) {
+    const QStringList arguments = fullCommand.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const qsizetype at = arguments.indexOf(QStringLiteral("-host-port"));
+    if (at < 0 || at + 1 >= arguments.size()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const uint port = arguments[at + 1].trimmed().toUInt(&ok);
+    if (!ok || port == 0 || port > 65535) {
+        return std::nullopt;
+    }
+    return quint16(port);
+}
 
 NativeLinuxSource::NativeLinuxSource(std::string procRoot, bool useSockDiag,
                                      std::shared_ptr<OwnerCache> owners)
@@ -47,6 +104,7 @@ QList<ListeningSocket> NativeLinuxSource::listeningSockets() {
 QList<ListeningSocket> NativeLinuxSource::listeningSockets(const CommandFilter& mayOwnServer) {
     m_fullCommands.clear();
     m_workingDirectories.clear();
+    m_hidden.clear();
 
     const QList<InetSocket> sockets = listeners(m_procRoot, m_useSockDiag);
     std::unordered_map<quint32, qsizetype> byInode;
@@ -59,12 +117,31 @@ QList<ListeningSocket> NativeLinuxSource::listeningSockets(const CommandFilter& 
     }
 
     QList<ListeningSocket> result;
+    std::unordered_set<quint32> held;
     for (const ProcFs::NamedHolder& owner : m_owners->holdersOf(inodes)) {
+        held.insert(owner.holder.inode);
         if (mayOwnServer && !mayOwnServer(owner.command)) {
             continue;
         }
         const InetSocket& socket = sockets[byInode.at(owner.holder.inode)];
         result.append({owner.holder.pid, owner.command, SocketName::local(socket)});
+    }
+    for (const InetSocket& socket : sockets) {
+        if (socket.inode != 0 && !held.contains(socket.inode)) {
+            m_hidden.append(socket);
+        }
+    }
+    return result;
+}
+
+QList<ListeningSocket> NativeLinuxSource::hiddenListeners() {
+    QList<ListeningSocket> result;
+    if (m_hidden.isEmpty()) {
+        return result;
+    }
+    const QHash<quint16, QString> proxies = proxyPorts(m_procRoot, m_hidden);
+    for (const InetSocket& socket : m_hidden) {
+        result.append({0, proxies.value(socket.port), SocketName::local(socket), socket.uid});
     }
     return result;
 }

@@ -3,8 +3,10 @@
 #include <QHash>
 
 #include <memory>
+#include <optional>
 
 #include "ProcessSource.h"
+#include "scan/native/InetSocket.h"
 #include "scan/native/OwnerCache.h"
 
 namespace varnholt {
@@ -15,6 +17,9 @@ namespace varnholt {
 // keeps what earlier scans learned), and names, command lines and working
 // directories from /proc. One scan costs a few milliseconds where lsof and ps
 // cost hundreds, and the text matches what those tools print.
+// The port a docker-proxy command line forwards (its -host-port argument).
+std::optional<quint16> dockerProxyHostPort(const QString& fullCommand);
+
 class NativeLinuxSource : public ProcessSource {
 public:
     // procRoot lets tests point the reader at a prepared tree; without
@@ -32,6 +37,10 @@ public:
     // The same, leaving out processes whose short command name, read at this
     // listing, fails mayOwnServer.
     QList<ListeningSocket> listeningSockets(const CommandFilter& mayOwnServer) override;
+    // The last listing's sockets that no readable process holds, with the
+    // uid the kernel gives; a docker-proxy's (root's) is told by the
+    // -host-port of its command line, which anyone may read.
+    QList<ListeningSocket> hiddenListeners() override;
     QString fullCommand(qint32 pid) override;
     QString workingDirectory(qint32 pid) override;
 
@@ -40,6 +49,7 @@ private:
     bool m_useSockDiag;
     std::shared_ptr<OwnerCache> m_owners;
     // Facts read during the current scan only; each listing starts afresh.
+    QList<InetSocket> m_hidden;
     QHash<qint32, QString> m_fullCommands;
     QHash<qint32, QString> m_workingDirectories;
 };

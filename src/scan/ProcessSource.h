@@ -31,6 +31,12 @@ public:
         return listeningSockets();
     }
 
+    // The listening sockets of the last listing that no process we may read
+    // holds (another user's, root's), with the owner where the source can
+    // tell. A socket of a container forwarder the source recognises comes
+    // with that forwarder's pid and command.
+    virtual QList<ListeningSocket> hiddenListeners() { return {}; }
+
     // The full command line as `ps -o command=` prints it (with its line end),
     // or the empty text when the process cannot be read.
     virtual QString fullCommand(qint32 pid) = 0;

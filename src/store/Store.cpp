@@ -24,6 +24,7 @@ const QString kCollapsedPrefix = QStringLiteral("collapsed.");
 const QString kPanelCollapsed = QStringLiteral("panelCollapsed");
 const QString kRecentEvents = QStringLiteral("recentEvents");
 const QString kNotifyWhenExposed = QStringLiteral("notifyWhenExposed");
+const QString kShowEveryListener = QStringLiteral("showEveryListener");
 
 // Every read goes through the one parsed reading of the file, read again
 // whenever the file changed; every write goes to disk before it returns.
@@ -160,6 +161,14 @@ void setNotifyWhenExposed(bool value) {
     write(kNotifyWhenExposed, value);
 }
 
+bool showEveryListener() {
+    return boolFrom(read(kShowEveryListener));
+}
+
+void setShowEveryListener(bool value) {
+    write(kShowEveryListener, value);
+}
+
 bool panelCollapsed() {
     return boolFrom(read(kPanelCollapsed));
 }
@@ -202,6 +211,7 @@ Snapshot snapshot(const QStringList& sectionIds) {
         values.collapsed.insert(id, boolFrom(stored.value(kCollapsedPrefix + id)));
     }
     values.panelCollapsed = boolFrom(stored.value(kPanelCollapsed));
+    values.showEveryListener = boolFrom(stored.value(kShowEveryListener));
     values.recent = recentFrom(stored.value(kRecentEvents));
     return values;
 }

@@ -39,6 +39,11 @@ void setPanelCollapsed(bool value);
 bool notifyWhenExposed();
 void setNotifyWhenExposed(bool value);
 
+// Whether every TCP listener is listed, not only known kinds of servers;
+// off when unset.
+bool showEveryListener();
+void setShowEveryListener(bool value);
+
 // The recent log, newest first.
 QList<RecentEvent> recent();
 void setRecent(const QList<RecentEvent>& events);
@@ -55,6 +60,7 @@ struct Snapshot {
     std::optional<QString> defaultOpenFolder;
     QHash<QString, bool> collapsed;
     bool panelCollapsed = false;
+    bool showEveryListener = false;
     QList<RecentEvent> recent;
 };
 Snapshot snapshot(const QStringList& sectionIds);

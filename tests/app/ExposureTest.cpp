@@ -85,6 +85,42 @@ TEST(ExposureTracker, AnnouncesEachNewNetServerOnceAndNeverWhatWasThereAtStart) 
     EXPECT_FALSE(ExposureTracker::processAlive(-1));
 }
 
+TEST(ExposureTracker, ContainersAndOtherUsersProgramsAreAnnouncedByPort) {
+    ExposureTracker tracker([](qint32) { return false; });
+    HostedPort forwarded{0, "docker-proxy", 8080, "NET", "container"};
+    forwarded.kind = HostedPort::Kind::Container;
+    HostedPort named = forwarded;
+    named.friendlyName = "web (nginx:1.27)";
+    named.containerId = "3f4e8a1b2c9d";
+    HostedPort cups{0, "", 631, "NET", "another user's program (root)"};
+    cups.kind = HostedPort::Kind::OtherUser;
+    HostedPort loopbackDb{0, "", 5432, "LOCAL", "another user's program (postgres)"};
+    loopbackDb.kind = HostedPort::Kind::OtherUser;
+    const struct {
+        const char* step;
+        QList<HostedPort> scan;
+        QStringList announced;
+    } steps[] = {
+        {"present at start", {loopbackDb}, {}},
+        {"a container and a root daemon open",
+         {forwarded, cups, loopbackDb},
+         {"container", "cups"}},
+        {"the engine answers: same port, no second notice", {named, cups}, {}},
+        {"a failed scan forgets nothing", {}, {}},
+        {"still there", {named, cups}, {}},
+        {"the container stopped", {cups}, {}},
+        {"it runs again", {named, cups}, {"web (nginx:1.27)"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        QStringList names;
+        for (const HostedPort& server : tracker.update(step.scan)) {
+            names << (server.port == 631 ? QString("cups") : server.friendlyName);
+        }
+        EXPECT_EQ(names, step.announced);
+    }
+}
+
 TEST(ExposureTracker, MessagesAndTooltip) {
     const HostedPort shop = net(11, 3000, "shop");
     EXPECT_EQ(exposureMessage(shop, "192.168.1.23", "Home Net"),
@@ -328,10 +364,23 @@ TEST(PreferenceItems, MenuItemsStoreTheirStateAndReadItBackOnOpening) {
     test::TempHome home;
     QMenu menu;
     QStringList alerts;
-    addPreferenceItems(&menu, [&](const QString& message, const QString&) { alerts << message; });
-    ASSERT_EQ(menu.actions().size(), 2);
+    int listingChanges = 0;
+    addPreferenceItems(
+        &menu, [&](const QString& message, const QString&) { alerts << message; },
+        [&] { ++listingChanges; });
+    ASSERT_EQ(menu.actions().size(), 3);
     QAction* notify = menu.actions()[0];
     QAction* login = menu.actions()[1];
+    QAction* every = menu.actions()[2];
+    EXPECT_EQ(every->text(), "Show Every Listening Program");
+    EXPECT_FALSE(every->isChecked());
+    every->trigger();
+    EXPECT_TRUE(Store::showEveryListener());
+    EXPECT_EQ(listingChanges, 1);
+    Store::setShowEveryListener(false);
+    emit menu.aboutToShow();
+    EXPECT_FALSE(every->isChecked());
+    EXPECT_EQ(listingChanges, 1);  // reading it back changes nothing
     EXPECT_EQ(notify->text(), "Notify When a Server Opens to the Network");
     EXPECT_EQ(login->text(), "Start at Login");
     EXPECT_TRUE(notify->isChecked());

@@ -77,6 +77,31 @@ TEST(RowButtonsTest, EveryButtonAsksForItsOwnActionWithTheRowsValues) {
     press(measured.get(), "Stop");
 }
 
+TEST(RowButtonsTest, StopOnlyWhereSomethingOfOursCanStopIt) {
+    StrictMock<FakePanelActions> actions;
+    HostedPort container{0, "docker", 8080, "NET", "web (nginx:1.27)"};
+    container.kind = HostedPort::Kind::Container;
+    container.engine = "docker";
+    container.containerId = "3f4e8a1b2c9d";
+    HostedPort forwarded{0, "docker-proxy", 8081, "NET", "container"};
+    forwarded.kind = HostedPort::Kind::Container;
+    HostedPort rootless = forwarded;  // a forwarder of ours is still not the container
+    rootless.pid = 57;
+    HostedPort cups{0, "", 631, "NET", "another user's program (root)"};
+    cups.kind = HostedPort::Kind::OtherUser;
+    HostedPort othersPid = cups;
+    othersPid.pid = 900;
+
+    EXPECT_CALL(actions, stopServer(Field(&HostedPort::containerId, QString("3f4e8a1b2c9d"))));
+    for (const HostedPort& server : {container, forwarded, rootless, cups, othersPid}) {
+        SCOPED_TRACE(server.friendlyName.toStdString());
+        std::unique_ptr<QWidget> row(makeHostedRow(server, "10.0.0.2", &actions));
+        EXPECT_EQ(buttonTitled(row.get(), "Stop")->isEnabled(), !server.containerId.isEmpty());
+        EXPECT_TRUE(buttonTitled(row.get(), "Copy URL")->isEnabled());
+        press(row.get(), "Stop");
+    }
+}
+
 // The view alone, without the app: it shows the data it is given, asks the
 // lookup which packages run, and hands presses on.
 TEST(PanelViewTest, ShowsWhatItIsGivenAndHandsPressesOn) {

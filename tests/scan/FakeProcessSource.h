@@ -17,12 +17,14 @@ public:
     QString listing;
     QHash<qint32, QString> commands;
     QHash<qint32, QString> cwds;
+    QList<ListeningSocket> hidden;
     QList<qint32> fullCommandCalls;
     QList<qint32> cwdCalls;
 
     QList<ListeningSocket> listeningSockets() override {
         return ListingParser::parseListing(listing);
     }
+    QList<ListeningSocket> hiddenListeners() override { return hidden; }
     QString fullCommand(qint32 pid) override {
         fullCommandCalls.append(pid);
         return commands.value(pid);

@@ -2,12 +2,14 @@
 // and through the platform's default source.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
 
 #include "LoopbackPorts.h"
 #include "LoopbackServer.h"
+#include "LoopbackSocket.h"
 #include "TempHome.h"
 #include "scan/CommandLineSource.h"
 #include "scan/HostScanner.h"
@@ -27,12 +29,12 @@ class LiveScan : public ::testing::TestWithParam<Source> {
 protected:
     void SetUp() override { ASSERT_TRUE(m_home.isValid()); }
 
-    QList<HostedPort> scanNow() {
+    QList<HostedPort> scanNow(const HostScanner::ScanOptions& options = {}) {
         if (GetParam() == Source::CommandLine) {
             CommandLineSource source;
-            return HostScanner::scan(source);
+            return HostScanner::scan(source, options);
         }
-        return HostScanner::scan();
+        return HostScanner::scan(options);
     }
 
     QString folder(const QString& name) {
@@ -92,6 +94,30 @@ TEST_P(LiveScan, NodeOnLoopbackWithoutServerMarkerIsNotListed) {
     auto server = nodeServer(port, "127.0.0.1", folder("api"));
     ASSERT_TRUE(server);
     EXPECT_FALSE(find(scanNow(), server->pid()));
+}
+
+TEST_P(LiveScan, EveryListenerOnRequestListsWhatTheWordListLeavesOut) {
+    const quint16 port = test::freeLoopbackPort();
+    auto node = nodeServer(port, "127.0.0.1", folder("api"));
+    ASSERT_TRUE(node);
+    test::LoopbackSocket own(SOCK_STREAM);  // this test program: no server word in its name
+    ASSERT_TRUE(own.bind() != 0 && own.listen());
+    const auto ownPid = static_cast<qint32>(QCoreApplication::applicationPid());
+
+    const auto known = scanNow();
+    EXPECT_FALSE(find(known, node->pid()));
+    EXPECT_FALSE(find(known, ownPid));
+
+    const auto every = scanNow({true});
+    const auto nodeRecord = find(every, node->pid());
+    ASSERT_TRUE(nodeRecord);
+    EXPECT_EQ(nodeRecord->scope, "LOCAL");
+    EXPECT_EQ(nodeRecord->friendlyName, "api");
+    const auto ownRecord = find(every, ownPid);
+    ASSERT_TRUE(ownRecord);
+    EXPECT_EQ(ownRecord->port, own.port());
+    EXPECT_EQ(ownRecord->friendlyName, ownRecord->command);
+    EXPECT_EQ(ownRecord->kind, HostedPort::Kind::Process);
 }
 
 TEST_P(LiveScan, NodeOnAllInterfacesIsNetAndNamedByItsWorkingDirectory) {

@@ -138,6 +138,20 @@ TEST(ScanRules, RecordedListings) {
          {{77, "/usr/bin/python3 -m http.server 8000\n"}},
          {{77, "/Users/me/Sites/blog"}},
          {{77, "Python", 8000, "NET", "blog"}}},
+        {"bun and deno are named by folder like node",
+         "p130\ncbun\nn*:3000\np131\ncdeno\nn*:8000\np132\ncbun\nn127.0.0.1:5173\n",
+         {{130, "bun run server.ts\n"},
+          {131, "deno run --allow-net main.ts\n"},
+          {132, "bun /w/web/node_modules/.bin/vite\n"}},
+         {{130, "/w/api"}, {131, "/w/fresh"}, {132, "/w/web"}},
+         {{130, "bun", 3000, "NET", "api"},
+          {132, "bun", 5173, "LOCAL", "web"},
+          {131, "deno", 8000, "NET", "fresh"}}},
+        {"a plain bun on loopback is dropped like node",
+         "p133\ncbun\nn127.0.0.1:3000\n",
+         {{133, "bun run server.ts\n"}},
+         {{133, "/w/api"}},
+         {}},
         {"postgres is not a web server",
          "p55\ncpostgres\nf5\nn*:5432\nf6\nn127.0.0.1:5432\n",
          {{55, "postgres -D /var/lib/pg\n"}},
@@ -227,6 +241,64 @@ TEST(ScanRules, RecordedListings) {
         source.commands = c.commands;
         source.cwds = c.cwds;
         EXPECT_EQ(HostScanner::scan(source), c.expected);
+    }
+}
+
+TEST(ScanRules, EveryListenerOnRequestAndContainerForwardersAlways) {
+    FakeProcessSource source;
+    source.listing =
+        "p55\ncpostgres\nn*:5432\n"                  // outside the word list
+        "p56\ncnode\nn127.0.0.1:4000\n"              // loopback without a server marker
+        "p57\ncrootlessport\nn*:8081\nn[::]:8081\n"  // rootless podman's forwarder
+        "p58\ncpasta.avx2\nn127.0.0.1:8082\n";
+    source.commands = {{55, "postgres -D /var/lib/pg\n"},
+                       {56, "node server.js\n"},
+                       {57, "rootlessport\n"},
+                       {58, "pasta --config-net -t 8082\n"}};
+    source.cwds = {{55, "/var/lib/pg"}, {56, "/w/api"}, {57, "/home/me"}};
+    source.hidden = {
+        {0, "", "*:631", 0u},                 // cupsd, root's
+        {0, "", "[::]:631", 0u},              // its IPv6 twin
+        {0, "", "127.0.0.1:3306", 4242424u},  // a uid without a name
+        {0, "", "*:9000", std::nullopt},      // no owner known
+        {0, "docker-proxy", "*:8080", 0u},    // told by its -host-port
+        {0, "", "*:5757", 0u},                // the index server stays out
+    };
+    using Kind = HostedPort::Kind;
+    const struct {
+        bool every;
+        QList<HostedPort> expected;
+        QList<Kind> kinds;
+    } cases[] = {
+        {false,
+         {{0, "docker-proxy", 8080, "NET", "container"},
+          {57, "rootlessport", 8081, "NET", "container"},
+          {58, "pasta.avx2", 8082, "LOCAL", "container"}},
+         {Kind::Container, Kind::Container, Kind::Container}},
+        {true,
+         {{0, "", 631, "NET", "another user's program (root)"},
+          {0, "", 3306, "LOCAL", "another user's program (4242424)"},
+          {56, "node", 4000, "LOCAL", "api"},
+          {55, "postgres", 5432, "NET", "postgres"},
+          {0, "docker-proxy", 8080, "NET", "container"},
+          {57, "rootlessport", 8081, "NET", "container"},
+          {58, "pasta.avx2", 8082, "LOCAL", "container"},
+          {0, "", 9000, "NET", "another user's program"}},
+         {Kind::OtherUser, Kind::OtherUser, Kind::Process, Kind::Process, Kind::Container,
+          Kind::Container, Kind::Container, Kind::OtherUser}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.every ? "every listener" : "known servers only");
+        source.cwdCalls.clear();
+        const auto records = HostScanner::scan(source, {c.every});
+        ASSERT_EQ(records, c.expected);
+        QList<Kind> kinds;
+        for (const HostedPort& record : records) {
+            kinds.append(record.kind);
+        }
+        EXPECT_EQ(kinds, c.kinds);
+        // Only the word list's servers are named by folder.
+        EXPECT_EQ(source.cwdCalls, c.every ? QList<qint32>{56} : QList<qint32>{});
     }
 }
 

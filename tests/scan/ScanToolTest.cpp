@@ -2,15 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "LoopbackPorts.h"
 #include "LoopbackServer.h"
+#include "LoopbackSocket.h"
 #include "TempHome.h"
 
 namespace varnholt {
@@ -33,6 +37,61 @@ ToolRun runTool(const QStringList& arguments) {
     run.out = tool.readAllStandardOutput();
     run.err = tool.readAllStandardError();
     return run;
+}
+
+std::optional<QJsonObject> onPort(const QByteArray& json, quint16 port) {
+    for (const QJsonValue& value : QJsonDocument::fromJson(json)["servers"].toArray()) {
+        if (value["port"].toInt() == port) {
+            return value.toObject();
+        }
+    }
+    return std::nullopt;
+}
+
+TEST(ScanTool, RootsListenersAsAnotherUserSeesThem) {
+    const QString setpriv = "/usr/bin/setpriv";
+    if (::geteuid() != 0 || !QFileInfo::exists(setpriv)) {
+        GTEST_SKIP() << "needs root, to own listeners another user cannot look into";
+    }
+    test::TempHome home;
+    // A docker-proxy look-alike: its name and -host-port are what anyone
+    // may read of root's proxy; its descriptors are not.
+    const QString proxy = home.scratch() + "/docker-proxy";
+    ASSERT_TRUE(QDir().mkpath(home.scratch()));
+    ASSERT_TRUE(QFile::link("/usr/bin/python3", proxy));
+    const quint16 proxyPort = test::freeLoopbackPort();
+    auto forwarder = test::LoopbackServer::start(
+        {proxy, "-c",
+         "import socket, sys, time\n"
+         "s = socket.socket(); s.bind(('127.0.0.1', int(sys.argv[2]))); s.listen()\n"
+         "time.sleep(600)\n",
+         "-host-port", QString::number(proxyPort)},
+        home.scratch(), "127.0.0.1", proxyPort);
+    ASSERT_TRUE(forwarder && forwarder->waitUntilListening());
+    test::LoopbackSocket daemon(SOCK_STREAM);  // root's, named nothing of a server
+    ASSERT_TRUE(daemon.bind() != 0 && daemon.listen());
+
+    const auto asNobody = [&](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(setpriv, QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                        VARNHOLT_SCAN_TOOL} +
+                                arguments);
+        EXPECT_TRUE(tool.waitForFinished(30'000));
+        EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        return tool.readAllStandardOutput();
+    };
+    const QByteArray known = asNobody({"--json"});
+    const auto container = onPort(known, proxyPort);
+    ASSERT_TRUE(container) << known.toStdString();
+    EXPECT_EQ((*container)["friendlyName"].toString(), "container");
+    EXPECT_EQ((*container)["pid"].toInt(), 0);  // root's proxy is never ours to signal
+    EXPECT_EQ((*container)["scope"].toString(), "LOCAL");
+    EXPECT_FALSE(onPort(known, daemon.port()));
+
+    const auto other = onPort(asNobody({"--json", "--every"}), daemon.port());
+    ASSERT_TRUE(other);
+    EXPECT_EQ((*other)["friendlyName"].toString(), "another user's program (root)");
+    EXPECT_EQ((*other)["pid"].toInt(), 0);
 }
 
 TEST(ScanTool, JsonListsALoopbackServer) {

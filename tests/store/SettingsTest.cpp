@@ -327,3 +327,14 @@ TEST_F(StoreTest, NetworkNoticesAreOnUntilTurnedOff) {
     writeRaw("[General]\nnotifyWhenExposed=false\n");
     EXPECT_FALSE(Store::notifyWhenExposed());
 }
+
+TEST_F(StoreTest, EveryListenerIsShownOnlyWhenTurnedOn) {
+    EXPECT_FALSE(Store::showEveryListener());
+    EXPECT_FALSE(Store::snapshot({}).showEveryListener);
+    Store::setShowEveryListener(true);
+    reloadFromDisk();
+    EXPECT_TRUE(Store::showEveryListener());
+    EXPECT_TRUE(Store::snapshot({}).showEveryListener);
+    writeRaw("[General]\nshowEveryListener=yes please\n");
+    EXPECT_FALSE(Store::showEveryListener());
+}

@@ -10,7 +10,7 @@ void fillAppMenu(QMenu* menu, const AppMenuCommands& commands, bool withShowHide
         menu->addAction(QStringLiteral("Show/Hide Panel"), menu, commands.toggleWindow);
         menu->addSeparator();
     }
-    addPreferenceItems(menu, commands.alert);
+    addPreferenceItems(menu, commands.alert, commands.listingChanged);
     menu->addSeparator();
     QAction* quit = menu->addAction(QStringLiteral("Quit Varnholt"), menu, commands.quit);
     quit->setShortcut(QKeySequence::Quit);

@@ -13,6 +13,7 @@ struct AppMenuCommands {
     std::function<void()> toggleWindow;
     std::function<void()> quit;
     PreferenceAlert alert;
+    std::function<void()> listingChanged;
 };
 
 // The app's commands as menu items, in one place for the tray menu and for

@@ -12,8 +12,26 @@ namespace varnholt {
 
 namespace {
 
+// A container or another user's program has no pid of ours to follow: it is
+// known by its port, as long as the scans list it.
 QString keyOf(const HostedPort& server) {
+    switch (server.kind) {
+        case HostedPort::Kind::Container:
+            return QStringLiteral("container:") + QString::number(server.port);
+        case HostedPort::Kind::OtherUser:
+            return QStringLiteral("other:") + QString::number(server.port);
+        case HostedPort::Kind::Process:
+            break;
+    }
     return QString::number(server.pid) + QLatin1Char(':') + QString::number(server.port);
+}
+
+bool followsPid(const QString& key) {
+    return key.front().isDigit() || key.front() == QLatin1Char('-');
+}
+
+bool announceable(const HostedPort& server) {
+    return server.kind != HostedPort::Kind::Process || server.pid > 0;
 }
 
 qint32 pidOf(const QString& key) {
@@ -36,12 +54,20 @@ bool ExposureTracker::processAlive(qint32 pid) {
 QList<HostedPort> ExposureTracker::update(const QList<HostedPort>& servers) {
     // Forget servers whose process ended: a new process on the same pid and
     // port later is a new server.
+    // A pid-less one is forgotten when a scan that found something does not
+    // list it; a failed scan lists nothing and forgets nothing.
+    QSet<QString> listed;
+    for (const HostedPort& server : servers) {
+        listed.insert(keyOf(server));
+    }
     for (auto it = m_known.begin(); it != m_known.end();) {
-        it = m_alive(pidOf(*it)) ? std::next(it) : m_known.erase(it);
+        const bool keep =
+            followsPid(*it) ? m_alive(pidOf(*it)) : servers.isEmpty() || listed.contains(*it);
+        it = keep ? std::next(it) : m_known.erase(it);
     }
     QList<HostedPort> fresh;
     for (const HostedPort& server : servers) {
-        if (!isNet(server) || server.pid <= 0) {
+        if (!isNet(server) || !announceable(server)) {
             continue;
         }
         const QString key = keyOf(server);

@@ -21,9 +21,9 @@ public:
 
     explicit ExposureTracker(Alive alive = processAlive);
 
-    // The NET servers with a process id that were not known before, in
-    // listing order. The first call only learns what is there: servers
-    // present at start are never new.
+    // The NET servers with a process id, containers and other users'
+    // programs that were not known before, in listing order. The first call only learns what is
+    // there: servers present at start are never new.
     QList<HostedPort> update(const QList<HostedPort>& servers);
 
     // Whether the process still exists (one owned by another user counts).

@@ -8,7 +8,7 @@
 
 namespace varnholt {
 
-void addPreferenceItems(QMenu* menu, PreferenceAlert alert) {
+void addPreferenceItems(QMenu* menu, PreferenceAlert alert, std::function<void()> listingChanged) {
     QAction* notify = menu->addAction(QString::fromUtf8(kNotifyItemTitle));
     notify->setCheckable(true);
     notify->setChecked(Store::notifyWhenExposed());
@@ -29,10 +29,22 @@ void addPreferenceItems(QMenu* menu, PreferenceAlert alert) {
         login->setChecked(Autostart::isEnabled());
     });
 
-    QObject::connect(menu, &QMenu::aboutToShow, notify, [notify, login] {
+    QAction* every = menu->addAction(QString::fromUtf8(kEveryListenerTitle));
+    every->setCheckable(true);
+    every->setChecked(Store::showEveryListener());
+    QObject::connect(every, &QAction::toggled, menu, [listingChanged](bool checked) {
+        Store::setShowEveryListener(checked);
+        if (listingChanged) {
+            listingChanged();
+        }
+    });
+
+    QObject::connect(menu, &QMenu::aboutToShow, notify, [notify, login, every] {
         const QSignalBlocker quiet(notify);
+        const QSignalBlocker quietEvery(every);
         notify->setChecked(Store::notifyWhenExposed());
         login->setChecked(Autostart::isEnabled());
+        every->setChecked(Store::showEveryListener());
     });
 }
 

@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print one JSON object instead of the table."));
     parser.addOption(json);
+    const QCommandLineOption every(
+        QStringLiteral("every"),
+        QStringLiteral("List every TCP listener, as Show Every Listening Program does."));
+    parser.addOption(every);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -104,7 +108,7 @@ int main(int argc, char** argv) {
 
     const QString ssid = varnholt::HostScanner::ssid();
     const QString address = varnholt::HostScanner::wifiIP();
-    const QList<HostedPort> servers = varnholt::HostScanner::scan();
+    const QList<HostedPort> servers = varnholt::HostScanner::scan({parser.isSet(every)});
 
     if (parser.isSet(json)) {
         out << asJson(ssid, address, servers);

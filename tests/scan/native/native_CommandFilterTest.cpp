@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -128,6 +130,56 @@ TEST(NativeCommandFilter, NamesFilterTheHoldersAndSteadyListingsOpenNoDescriptor
     asked.sort();
     EXPECT_EQ(asked, names);
     EXPECT_EQ(watch.opened(), (QSet<QString>{"10/comm", "20/comm", "40/comm"}));
+}
+
+TEST(NativeCommandFilter, SocketsNobodyReadableHoldsAreHiddenListenersWithTheirOwner) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.path();
+    // *:3000 is ours (pid 10); *:631 root's and *:8080 root's docker-proxy
+    // (pid 50, whose descriptors we may not read but whose command line we
+    // may); 127.0.0.1:5432 another user's.
+    QByteArray table =
+        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when "
+        "retrnsmt   uid  timeout inode\n";
+    for (const auto& [address, uid, inode] : {std::tuple{"00000000:0BB8", 1000, 501},
+                                              {"00000000:0277", 0, 502},
+                                              {"00000000:1F90", 0, 503},
+                                              {"0100007F:1538", 106, 504}}) {
+        table += QStringLiteral(
+                     "   0: %1 00000000:0000 0A 00000000:00000000 00:00000000 "
+                     "00000000  %2  0 %3 1 0\n")
+                     .arg(QLatin1String(address))
+                     .arg(uid)
+                     .arg(inode)
+                     .toLatin1();
+    }
+    test::writeFile(root + "/net/tcp", table);
+    test::writeFile(root + "/10/comm", "node\n");
+    QDir().mkpath(root + "/10/fd");
+    ASSERT_EQ(::symlink("socket:[501]", (root + "/10/fd/3").toUtf8()), 0);
+    test::writeFile(root + "/50/comm", "docker-proxy\n");
+    static const char cmdline[] =
+        "/usr/bin/docker-proxy\0-proto\0tcp\0-host-ip\0000.0.0.0\0-host-port\0008080\0"
+        "-container-ip\000172.17.0.2\0-container-port\00080";
+    test::writeFile(root + "/50/cmdline", QByteArray(cmdline, sizeof(cmdline)));
+
+    NativeLinuxSource source(root.toStdString(), false);
+    EXPECT_EQ(describe(source.listeningSockets()), QStringList{"10 node *:3000"});
+    const auto hidden = source.hiddenListeners();
+    EXPECT_EQ(describe(hidden),
+              (QStringList{"0  *:631", "0 docker-proxy *:8080", "0  127.0.0.1:5432"}));
+    QList<std::optional<quint32>> owners;
+    for (const ListeningSocket& s : hidden) {
+        owners << s.ownerUid;
+    }
+    EXPECT_EQ(owners, (QList<std::optional<quint32>>{0u, 0u, 106u}));
+
+    EXPECT_EQ(dockerProxyHostPort("/usr/bin/docker-proxy -proto tcp -host-ip 0.0.0.0 "
+                                  "-host-port 8080 -container-ip 172.17.0.2 -container-port 80\n"),
+              8080);
+    EXPECT_EQ(dockerProxyHostPort("docker-proxy -host-port\n"), std::nullopt);
+    EXPECT_EQ(dockerProxyHostPort("docker-proxy -host-port 99999"), std::nullopt);
 }
 
 // Hands back what it was given whatever the hint, as the lsof source does,

@@ -91,6 +91,19 @@ void attachMenu(QWidget* row, const HostedPort& server, const QString& ip) {
 
 }  // namespace
 
+bool canStop(const HostedPort& server) {
+    switch (server.kind) {
+        case HostedPort::Kind::Process:
+            return server.pid > 0;
+        case HostedPort::Kind::Container:
+            // Only its engine stops a container; its forwarder is not ours.
+            return !server.engine.isEmpty() && !server.containerId.isEmpty();
+        case HostedPort::Kind::OtherUser:
+            break;
+    }
+    return false;
+}
+
 QWidget* makeHostedRow(const HostedPort& server, const QString& ip, PanelActions* actions) {
     QHBoxLayout* layout = nullptr;
     QWidget* row = makeRowShell(&layout);
@@ -104,22 +117,29 @@ QWidget* makeHostedRow(const HostedPort& server, const QString& ip, PanelActions
     ClosureButton* stop = addButton(layout, QStringLiteral("Stop"), 50, [server, actions] {
         // A listing without a readable process id leaves nothing to signal;
         // logging "stopped" for it would claim a stop that never happened.
-        if (server.pid > 0 && actions) {
+        if (canStop(server) && actions) {
             actions->stopServer(server);
         }
     });
-    stop->setEnabled(server.pid > 0);
+    stop->setEnabled(canStop(server));
     finishRow(layout);
     attachMenu(row, server, ip);
     return row;
 }
 
 QString hostedRowKey(const HostedPort& server, const QString& ip) {
-    return QStringList{QString::number(server.pid),  server.command,
-                       QString::number(server.port), server.scope,
-                       server.friendlyName,          ip,
-                       server.fullCommand,           server.address,
-                       server.servedFolder}
+    return QStringList{QString::number(server.pid),
+                       server.command,
+                       QString::number(server.port),
+                       server.scope,
+                       server.friendlyName,
+                       ip,
+                       server.fullCommand,
+                       server.address,
+                       server.servedFolder,
+                       QString::number(int(server.kind)),
+                       server.engine,
+                       server.containerId}
         .join(kSep);
 }
 

@@ -17,6 +17,10 @@ class PanelActions;
 // null for a row that is only measured.
 QWidget* makeHostedRow(const HostedPort& server, const QString& ip, PanelActions* actions);
 
+// Whether the row offers Stop: a process of ours with a readable pid, or a
+// container its engine named.
+bool canStop(const HostedPort& server);
+
 // What the row shows, as one comparable text: while it stays the same, the
 // refresh keeps the row (and the pointer's hover on it) instead of rebuilding.
 QString hostedRowKey(const HostedPort& server, const QString& ip);

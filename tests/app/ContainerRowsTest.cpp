@@ -1,0 +1,69 @@
+// The refresh with container engines (fakes on PATH: none can run here) and
+// with every listener listed.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "FakeCommands.h"
+#include "LoopbackSocket.h"
+#include "PanelFixture.h"
+#include "store/Store.h"
+
+namespace varnholt {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ContainerRowsTest : public test::PanelFixture {};
+
+std::optional<HostedPort> onPort(const PanelData& data, qint64 port) {
+    for (const HostedPort& server : data.servers) {
+        if (server.port == port) {
+            return server;
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_F(ContainerRowsTest, EnginesAnswerBesideTheRefreshAndStopGoesToTheEngine) {
+    test::FakeCommands engines;
+    engines.printing("docker", test::readFile(QStringLiteral(VARNHOLT_SOURCE_DIR) +
+                                              "/tests/fuzz/corpus/fuzz_containers/docker-ps"));
+    engines.hanging("podman");  // never answers: the refresh goes on without it
+    build();
+    EXPECT_FALSE(onPort(delegate->gather(), 8080));  // asked now, shown next time
+    std::optional<HostedPort> web;
+    ASSERT_TRUE(
+        test::waitUntil([&] { return (web = onPort(delegate->gather(), 8080)).has_value(); }, 10s));
+    EXPECT_EQ(web->friendlyName, "web (nginx:1.27)");
+    EXPECT_EQ(web->scope, "NET");
+    const auto db = onPort(delegate->gather(), 5432);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->scope, "LOCAL");
+
+    engines.recording("docker");
+    delegate->stopServer(*web);
+    ASSERT_TRUE(test::waitUntil([&] { return !engines.calls("docker").isEmpty(); }));
+    EXPECT_EQ(engines.calls("docker"), "stop 3f4e8a1b2c9d\n");
+    ASSERT_FALSE(Store::recent().isEmpty());
+    EXPECT_EQ(Store::recent().front().title, "web (nginx:1.27)");
+}
+
+TEST_F(ContainerRowsTest, ShowEveryListeningProgramListsWhatTheWordListLeavesOut) {
+    test::LoopbackSocket own(SOCK_STREAM);  // this test program: no server word in its name
+    ASSERT_TRUE(own.bind() != 0 && own.listen());
+    const auto ownPid = static_cast<qint32>(QCoreApplication::applicationPid());
+    build();
+    const auto listed = [&] {
+        const auto found = onPort(delegate->gather(), own.port());
+        return found && found->pid == ownPid;
+    };
+    EXPECT_FALSE(listed());
+    Store::setShowEveryListener(true);
+    EXPECT_TRUE(listed());
+    Store::setShowEveryListener(false);
+    EXPECT_FALSE(listed());
+}
+
+}  // namespace
+}  // namespace varnholt
