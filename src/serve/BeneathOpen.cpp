@@ -1,0 +1,43 @@
+#include "BeneathOpen.h"
+
+#include <QList>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
+#ifndef O_PATH
+#define O_PATH O_RDONLY
+#endif
+
+namespace varnholt::serve {
+
+int openByWalk(int dirFd, const QByteArray& relative) {
+    int current = ::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (const QByteArray& name : relative.split('/')) {
+        if (current < 0) {
+            return -1;
+        }
+        if (name.isEmpty()) {
+            continue;
+        }
+        if (name == "..") {
+            ::close(current);
+            errno = EXDEV;
+            return -1;
+        }
+        const int next = ::openat(current, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        ::close(current);
+        current = next;
+        struct stat st {};
+        if (current >= 0 && (::fstat(current, &st) != 0 || S_ISLNK(st.st_mode))) {
+            ::close(current);
+            errno = ELOOP;
+            return -1;
+        }
+    }
+    return current;
+}
+
+}  // namespace varnholt::serve

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+
+// Opening a path inside a folder so that the open itself can never leave it,
+// whatever links or renames happen meanwhile: checked by the kernel as the
+// file is opened, never by a look before the open. One file per platform.
+namespace varnholt::serve {
+
+// A handle on what relative ('/'-separated names, empty for the folder
+// itself) leads to beneath dirFd, following links only while they stay
+// beneath it. The handle can be inspected (fstat) but is not opened for
+// reading, so a FIFO or a device is never opened by it. -1 on failure.
+int openBeneath(int dirFd, const QByteArray& relative);
+
+// The same walk, one name at a time, refusing every link: for kernels that
+// lack (or a sandbox that forbids) the resolving open.
+int openByWalk(int dirFd, const QByteArray& relative);
+
+// Opens a handle from openBeneath for reading, as a folder or a regular
+// file; -1 otherwise. The handle stays the caller's.
+int reopenForReading(int handle, bool folder);
+
+// Where the handle really is, links resolved; empty when unknown.
+QByteArray realPath(int handle);
+
+}  // namespace varnholt::serve
