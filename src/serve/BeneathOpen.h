@@ -11,7 +11,9 @@ namespace varnholt::serve {
 // itself) leads to beneath dirFd, following links only while they stay
 // beneath it. The handle can be inspected (fstat) but is not opened for
 // reading, so a FIFO or a device is never opened by it. -1 on failure.
-int openBeneath(int dirFd, const QByteArray& relative);
+// linked says whether a link was followed on the way: only then can the
+// handle's real place differ from the names asked for.
+int openBeneath(int dirFd, const QByteArray& relative, bool* linked = nullptr);
 
 // The same walk, one name at a time, refusing every link: for kernels that
 // lack (or a sandbox that forbids) the resolving open.

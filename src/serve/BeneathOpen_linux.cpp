@@ -10,14 +10,33 @@
 
 namespace varnholt::serve {
 
-int openBeneath(int dirFd, const QByteArray& relative) {
+namespace {
+
+long openat2(int dirFd, const char* path, quint64 resolve) {
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = resolve;
+    return ::syscall(SYS_openat2, dirFd, path, &how, sizeof how);
+}
+
+}  // namespace
+
+int openBeneath(int dirFd, const QByteArray& relative, bool* linked) {
     static std::atomic<bool> hasOpenat2{true};
+    if (linked != nullptr) {
+        *linked = false;
+    }
     if (hasOpenat2) {
-        open_how how{};
-        how.flags = O_PATH | O_CLOEXEC;
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
         const char* path = relative.isEmpty() ? "." : relative.constData();
-        const long fd = ::syscall(SYS_openat2, dirFd, path, &how, sizeof how);
+        // Most paths hold no link; those that do are opened again, links
+        // followed while they stay beneath.
+        long fd = openat2(dirFd, path, RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS);
+        if (fd < 0 && errno == ELOOP) {
+            fd = openat2(dirFd, path, RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS);
+            if (linked != nullptr) {
+                *linked = true;
+            }
+        }
         if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) {
             return int(fd);
         }

@@ -8,7 +8,10 @@
 namespace varnholt::serve {
 
 // No resolving open here: the walk refuses every link.
-int openBeneath(int dirFd, const QByteArray& relative) {
+int openBeneath(int dirFd, const QByteArray& relative, bool* linked) {
+    if (linked != nullptr) {
+        *linked = false;
+    }
     return openByWalk(dirFd, relative);
 }
 

@@ -71,7 +71,7 @@ int PackageTree::baseFor(const QList<QByteArray>& names) const {
         }
         ::close(site);
     }
-    return ::openat(m_rootFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return -1;
 }
 
 // A link may stay inside the package and still lead to a hidden name or to
@@ -99,18 +99,20 @@ bool PackageTree::staysServable(int handle) const {
 
 PackageTree::Target PackageTree::find(const QList<QByteArray>& names) const {
     Target target;
-    const int base = baseFor(names);
-    if (base < 0) {
-        return target;
+    const int site = baseFor(names);
+    bool linked = false;
+    const int handle = openBeneath(site >= 0 ? site : m_rootFd, joined(names), &linked);
+    if (site >= 0) {
+        ::close(site);
     }
-    const int handle = openBeneath(base, joined(names));
-    ::close(base);
     if (handle < 0) {
         return target;
     }
+    // Without a link on the way, the names walked are those asked for, each
+    // already known to be servable.
     struct stat st {};
     if (::fstat(handle, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) &&
-        staysServable(handle)) {
+        (!linked || staysServable(handle))) {
         const bool folder = S_ISDIR(st.st_mode);
         target.fd = reopenForReading(handle, folder);
         if (target.fd >= 0 && ::fstat(target.fd, &target.st) == 0) {
@@ -165,16 +167,17 @@ void PackageTree::listInto(int handle, const QList<QByteArray>& names, QList<Ent
 
 QList<PackageTree::Entry> PackageTree::list(const QList<QByteArray>& names) const {
     QList<Entry> entries;
-    const int base = baseFor(names);
-    const int handle = base < 0 ? -1 : openBeneath(base, joined(names));
-    if (base >= 0) {
-        ::close(base);
+    const int site = baseFor(names);
+    bool linked = false;
+    const int handle = openBeneath(site >= 0 ? site : m_rootFd, joined(names), &linked);
+    if (site >= 0) {
+        ::close(site);
     }
     if (handle < 0) {
         return entries;
     }
-    if (!names.isEmpty() || !staysServable(handle)) {
-        if (staysServable(handle)) {
+    if (!names.isEmpty()) {
+        if (!linked || staysServable(handle)) {
             listInto(handle, names, entries, nullptr);
         }
         ::close(handle);
@@ -183,15 +186,15 @@ QList<PackageTree::Entry> PackageTree::list(const QList<QByteArray>& names) cons
     QList<QByteArray> rootNames;
     listInto(handle, names, entries, &rootNames);
     ::close(handle);
-    const int site = openSite();
-    if (site < 0) {
+    const int siteFolder = openSite();
+    if (siteFolder < 0) {
         return entries;
     }
     entries.removeIf([](const Entry& entry) { return entry.name == "site"; });
     const QSet<QByteArray> taken(rootNames.cbegin(), rootNames.cend());
     QList<Entry> siteEntries;
-    listInto(site, {}, siteEntries, nullptr);
-    ::close(site);
+    listInto(siteFolder, {}, siteEntries, nullptr);
+    ::close(siteFolder);
     for (const Entry& entry : siteEntries) {
         if (!taken.contains(entry.name) || entry.name == "site") {
             entries.append(entry);

@@ -47,8 +47,8 @@ public:
 
 private:
     PackageTree(int rootFd, QByteArray name);
-    // The folder a path is looked up beneath (the root or the site), as a
-    // handle the caller closes; -1 when it cannot be opened.
+    // The site folder when a path is looked up beneath it, as a handle the
+    // caller closes; -1 for the root.
     int baseFor(const QList<QByteArray>& names) const;
     int openSite() const;
     bool staysServable(int handle) const;
