@@ -163,8 +163,8 @@ int FileServer::answer(MHD_Connection* connection, const char* url, const char* 
             return answerFile(connection, target,
                               path.names.isEmpty() ? QByteArray() : path.names.back());
         case PackageTree::Target::Kind::Folder:
-            return answerFolder(connection, raw, path.names, path.trailingSlash || raw == "/",
-                                target.fd, head);
+            return answerFolder(connection, path.names, path.trailingSlash || raw == "/", target.fd,
+                                head);
         case PackageTree::Target::Kind::Missing:
             break;
     }
@@ -224,9 +224,8 @@ int FileServer::answerFile(MHD_Connection* connection, PackageTree::Target& file
     return send(connection, partial ? MHD_HTTP_PARTIAL_CONTENT : MHD_HTTP_OK, response);
 }
 
-int FileServer::answerFolder(MHD_Connection* connection, const QByteArray& url,
-                             const QList<QByteArray>& names, bool trailingSlash, int fd,
-                             bool head) {
+int FileServer::answerFolder(MHD_Connection* connection, const QList<QByteArray>& names,
+                             bool trailingSlash, int fd, bool head) {
     ::close(fd);  // looked up again by name below: the handle only told its kind
     const bool zip = MHD_lookup_connection_value_n(connection, MHD_GET_ARGUMENT_KIND, "zip", 3,
                                                    nullptr, nullptr) == MHD_YES;
@@ -234,7 +233,13 @@ int FileServer::answerFolder(MHD_Connection* connection, const QByteArray& url,
         // Relative links in the page work only under the folder's own URL.
         MHD_Response* response =
             MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
-        const QByteArray location = url + '/' + (zip ? "?zip" : "");
+        // Made from the names, not echoed: "//host/x" would send the
+        // client to another server.
+        QByteArray location;
+        for (const QByteArray& name : names) {
+            location += '/' + percentEncoded(name);
+        }
+        location += '/' + QByteArray(zip ? "?zip" : "");
         MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, location.constData());
         return send(connection, MHD_HTTP_MOVED_PERMANENTLY, response);
     }

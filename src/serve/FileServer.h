@@ -40,8 +40,8 @@ public:
 
 private:
     int answerFile(MHD_Connection* connection, PackageTree::Target& file, const QByteArray& name);
-    int answerFolder(MHD_Connection* connection, const QByteArray& url,
-                     const QList<QByteArray>& names, bool trailingSlash, int fd, bool head);
+    int answerFolder(MHD_Connection* connection, const QList<QByteArray>& names, bool trailingSlash,
+                     int fd, bool head);
     int answerZip(MHD_Connection* connection, const QList<QByteArray>& names, bool head);
 
     std::unique_ptr<PackageTree> m_tree;

@@ -198,6 +198,7 @@ TEST_F(ServeHttpTest, SiteAtTheRootAndAListingForPhones) {
     const auto redirect = get("/files");
     EXPECT_EQ(redirect.status, 301);
     EXPECT_EQ(redirect.header("location"), "/files/");
+    EXPECT_EQ(get("//files").header("location"), "/files/");  // never to another host
     const auto page = get("/files/");
     EXPECT_EQ(page.status, 200);
     EXPECT_EQ(page.header("content-type"), "text/html; charset=utf-8");
