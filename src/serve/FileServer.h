@@ -18,8 +18,11 @@ namespace varnholt::serve {
 class FileServer {
 public:
     static constexpr unsigned kThreads = 4;
-    static constexpr unsigned kConnectionLimit = 1000;
-    static constexpr unsigned kPerAddressLimit = 64;
+    // One phone opening a page of thumbnails, or 200 connections at once,
+    // stays under the limit per address; idle ones time out, so they cannot
+    // hold the slots for long.
+    static constexpr unsigned kConnectionLimit = 1024;
+    static constexpr unsigned kPerAddressLimit = 256;
     static constexpr unsigned kIdleSeconds = 15;
     static constexpr unsigned kBacklog = 1024;
     // Per connection, for the request line and headers: longer ones are
