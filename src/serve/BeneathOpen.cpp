@@ -7,14 +7,10 @@
 #include <unistd.h>
 #include <cerrno>
 
-#ifndef O_PATH
-#define O_PATH O_RDONLY
-#endif
-
 namespace varnholt::serve {
 
 int openByWalk(int dirFd, const QByteArray& relative) {
-    int current = ::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int current = ::openat(dirFd, ".", kHandleOnly | O_DIRECTORY | O_CLOEXEC);
     for (const QByteArray& name : relative.split('/')) {
         if (current < 0) {
             return -1;
@@ -27,7 +23,7 @@ int openByWalk(int dirFd, const QByteArray& relative) {
             errno = EXDEV;
             return -1;
         }
-        const int next = ::openat(current, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        const int next = ::openat(current, name.constData(), kHandleOnly | O_NOFOLLOW | O_CLOEXEC);
         ::close(current);
         current = next;
         struct stat st {};

@@ -2,10 +2,20 @@
 
 #include <QByteArray>
 
+#include <fcntl.h>
+
 // Opening a path inside a folder so that the open itself can never leave it,
 // whatever links or renames happen meanwhile: checked by the kernel as the
 // file is opened, never by a look before the open. One file per platform.
 namespace varnholt::serve {
+
+// The open flag for a handle that can be looked at but not read, where the
+// platform has one.
+#ifdef O_PATH
+inline constexpr int kHandleOnly = O_PATH;
+#else
+inline constexpr int kHandleOnly = O_RDONLY | O_NONBLOCK;
+#endif
 
 // A handle on what relative ('/'-separated names, empty for the folder
 // itself) leads to beneath dirFd, following links only while they stay

@@ -67,7 +67,12 @@ int sendText(MHD_Connection* connection, unsigned status, const QByteArray& text
 }
 
 QByteArray entityTag(const struct stat& st) {
-    const qint64 nanos = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#ifdef __APPLE__
+    const timespec& mtime = st.st_mtimespec;
+#else
+    const timespec& mtime = st.st_mtim;
+#endif
+    const qint64 nanos = qint64(mtime.tv_sec) * 1000000000 + mtime.tv_nsec;
     return '"' + QByteArray::number(quint64(st.st_ino), 16) + '-' +
            QByteArray::number(qint64(st.st_size), 16) + '-' + QByteArray::number(nanos, 16) + '"';
 }
@@ -275,7 +280,8 @@ int FileServer::answerZip(MHD_Connection* connection, const QList<QByteArray>& n
         return sendText(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Too many downloads at once\n");
     }
     int fds[2] = {-1, -1};
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
+    // The server starts no programs, so no end can leak into one.
+    if (::pipe(fds) != 0) {
         m_zips->fetch_sub(1);
         return sendText(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "Cannot stream\n");
     }

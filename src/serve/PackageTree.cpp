@@ -27,7 +27,7 @@ QByteArray joined(const QList<QByteArray>& names) {
 }  // namespace
 
 std::unique_ptr<PackageTree> PackageTree::open(const QByteArray& folder) {
-    const int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(folder.constData(), kHandleOnly | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
@@ -47,7 +47,7 @@ PackageTree::~PackageTree() {
 
 // Looked up on every request, so a site added or removed shows at once.
 int PackageTree::openSite() const {
-    const int site = ::openat(m_rootFd, "site", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int site = ::openat(m_rootFd, "site", kHandleOnly | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (site < 0) {
         return -1;
     }
