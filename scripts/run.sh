@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 build=build/run
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNHOLT_BUILD_TESTS=OFF
-cmake --build "$build" -j2 --target varnholt-control varnholt-scan
+cmake --build "$build" -j2 --target varnholt-control varnholt-scan varnholt-serve
 
 ./scripts/install-companion.sh
 

@@ -9,7 +9,11 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-qpa-plugins qt6-wayland libqrencode-dev libxcb1-dev libxcb-xfixes0-dev
   libgtest-dev libgmock-dev
-  lsof procps rsync python3 nodejs iproute2 iw
+  # the file server's HTTP and zip libraries
+  libmicrohttpd-dev libarchive-dev
+  lsof procps python3 nodejs iproute2 iw
+  # the peer and the load generator of varnholt-bench --serve
+  nginx-light wrk
   xvfb xauth x11-utils fonts-noto-color-emoji
   dbus-daemon dbus-bin
   desktop-file-utils appstream dpkg-dev lintian

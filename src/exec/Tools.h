@@ -14,7 +14,6 @@ struct ToolPaths {
     QString ipconfig;      // empty where the platform has none
     QString iw;            // empty where the platform has none
     QString ss;            // empty where the platform has none
-    QString rsync;
     QString python3;
     QStringList nodeCandidates;
 };

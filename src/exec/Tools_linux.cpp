@@ -18,7 +18,6 @@ const ToolPaths& tools() {
         .ipconfig = {},
         .iw = "/usr/sbin/iw",
         .ss = "/usr/bin/ss",
-        .rsync = "/usr/bin/rsync",
         .python3 = "/usr/bin/python3",
         .nodeCandidates = {"/opt/homebrew/bin/node", "/usr/local/bin/node", "/usr/bin/node"},
     };

@@ -10,7 +10,6 @@ const ToolPaths& tools() {
         .ipconfig = "/usr/sbin/ipconfig",
         .iw = {},
         .ss = {},
-        .rsync = "/usr/bin/rsync",
         .python3 = "/usr/bin/python3",
         .nodeCandidates = {"/opt/homebrew/bin/node", "/usr/local/bin/node", "/usr/bin/node"},
     };

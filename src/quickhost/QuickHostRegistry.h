@@ -10,25 +10,26 @@
 #include "QuickHostEntry.h"
 #include "QuickHostPackage.h"
 #include "scan/HostedPort.h"
-#include "scan/ProcessSource.h"
 
 namespace varnholt {
 
-// Serves package folders: copies each to a folder of its own under the
-// quick-host root and runs `python3 -m http.server` there on the first free
-// port of the range. Remembers, per package path, the server it started.
+// Serves package folders in place: runs varnholt-serve for a package on the
+// first free port of the range, as a process of its own that outlives the
+// app. Remembers, per package path, the server it started.
 class QuickHostRegistry {
 public:
+    // Where earlier versions kept a served copy of each package.
     static constexpr char kDefaultRoot[] = "/tmp/varnholt-quick";
     static constexpr qint64 kFirstPort = 1010;
     static constexpr qint64 kLastPort = 1040;
 
-    // The app's one registry, rooted at kDefaultRoot.
+    // The app's one registry, with the server beside the app's executable.
     static QuickHostRegistry& shared();
 
-    // Tests give their own root (and may narrow the port range).
+    // Tests give their own root, may narrow the port range, and name the
+    // server program (empty: the one beside this executable).
     explicit QuickHostRegistry(QString root = kDefaultRoot, qint64 firstPort = kFirstPort,
-                               qint64 lastPort = kLastPort);
+                               qint64 lastPort = kLastPort, QString serverProgram = {});
 
     // How long start() waits for a new server to listen before it calls it
     // started anyway; a server that dies meanwhile is a failure.
@@ -40,20 +41,19 @@ public:
     void stop(const QString& path);
     void pruneDead();
 
-    // Takes back servers an earlier run of the app started: a python
-    // http.server among servers whose working folder is a package's served
-    // folder is that package's server. Packages already served are left alone.
+    // Takes back servers an earlier run of the app started: a listener that
+    // runs this installation's server, as this user, on a port of the range,
+    // for one of the packages. Packages already served are left alone.
     void adopt(const QList<HostedPort>& servers, const QList<QuickHostPackage>& packages);
-    void adopt(const QList<HostedPort>& servers, const QList<QuickHostPackage>& packages,
-               ProcessSource& source);
 
     // Why the last start() failed, fit for the alert's informative text; empty
     // after a start that worked.
     const QString& lastFailure() const { return m_lastFailure; }
 
     const QString& root() const { return m_root; }
-    // Where copies go when the root belongs to someone else or is no folder.
+    // Where copies went when the root belonged to someone else.
     QString fallbackRoot() const;
+    const QString& serverProgram() const { return m_serverProgram; }
 
     // Last path component, lower-cased, spaces as "-".
     static QString slug(const QString& path);
@@ -62,9 +62,13 @@ private:
     QString m_root;
     qint64 m_firstPort;
     qint64 m_lastPort;
-    std::optional<QString> usableRoot();
+    QString m_serverProgram;
     bool isPortOfOurs(qint64 port) const;
     std::optional<QuickHostEntry> fail(const QString& why);
+    std::optional<QString> checkPackage(const QString& path);
+    std::optional<qint64> choosePort();
+    std::optional<QuickHostEntry> launch(const QString& path, qint64 port);
+    bool isSameProcess(const QuickHostEntry& entry) const;
 
     bool mayBeOurs(const HostedPort& server) const;
 

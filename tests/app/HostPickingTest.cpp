@@ -7,6 +7,7 @@
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
 #include "PortHolder.h"
+#include "ServeRun.h"
 #include "app/controls/ElidedLabel.h"
 #include "app/panel/ItemChooser.h"
 #include "quickhost/PackageDiscovery.h"
@@ -115,7 +116,7 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
     ASSERT_TRUE(port);
     test::PortHolder holder;
     ASSERT_TRUE(holder.hold(*port));
-    QuickHostRegistry narrow(home.scratch() + "/quick", *port, *port);
+    QuickHostRegistry narrow(home.scratch() + "/quick", *port, *port, test::serveProgram());
     build(&narrow);
     const QString package = test::makePackage("Picked");
     writeStub({answer(package)});

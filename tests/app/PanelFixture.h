@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "ServeRun.h"
 #include "TempHome.h"
 #include "app/AppDelegate.h"
 #include "app/HostPicker.h"
@@ -31,7 +32,8 @@ protected:
     static constexpr qint64 kLastPort = 47340;
 
     TempHome home;
-    QuickHostRegistry registry{home.scratch() + "/quick", kFirstPort, kLastPort};
+    QuickHostRegistry registry{home.scratch() + "/quick", kFirstPort, kLastPort,
+                               test::serveProgram()};
     std::unique_ptr<AppDelegate> delegate;
     PanelData data;
     int refreshes = 0;

@@ -8,6 +8,7 @@
 #include "ChildProcess.h"
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
+#include "ServeRun.h"
 #include "app/controls/ElidedLabel.h"
 #include "app/controls/FlippedStackView.h"
 #include "app/controls/SectionHeader.h"
@@ -211,7 +212,8 @@ TEST_F(RowsTest, AStartThatFailsSaysWhy) {
 TEST_F(RowsTest, TheServerOfAnEarlierRunShowsAsRunning) {
     const QString alpha = test::makePackage("Alpha");
     startedPaths << alpha;
-    QuickHostRegistry earlier(home.scratch() + "/quick", kFirstPort, kLastPort);
+    QuickHostRegistry earlier(home.scratch() + "/quick", kFirstPort, kLastPort,
+                              test::serveProgram());
     const auto entry = earlier.start(alpha);
     ASSERT_TRUE(entry.has_value()) << earlier.lastFailure().toStdString();
     // Not the fixture's registry's: ended here whatever the test's outcome.

@@ -16,7 +16,7 @@ dpkg-deb -x "$deb" "$work/root"
 root=$work/root/usr
 
 fail=0
-for f in bin/varnholt-control bin/varnholt-scan \
+for f in bin/varnholt-control bin/varnholt-scan bin/varnholt-serve \
   share/applications/varnholt-control.desktop \
   share/icons/hicolor/scalable/apps/varnholt-control.svg \
   share/metainfo/io.github.varnholt.Control.metainfo.xml \
@@ -36,7 +36,7 @@ fi
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libqrencode4 \
-  qt6-qpa-plugins rsync python3 nodejs lsof iproute2 procps; do
+  libmicrohttpd12 libarchive13 qt6-qpa-plugins nodejs lsof iproute2 procps; do
   if ! grep -Eq "(^|, )$dep( |,|$)" <<<"$depends"; then
     echo "not in Depends: $dep"
     fail=1
@@ -66,7 +66,7 @@ appstreamcli validate --no-net "$root/share/metainfo/io.github.varnholt.Control.
 for page in varnholt-control varnholt-scan; do
   gzip -t "$root/share/man/man1/$page.1.gz" || fail=1
 done
-for program in varnholt-control varnholt-scan; do
+for program in varnholt-control varnholt-scan varnholt-serve; do
   version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/$program" --version)
   if ! [[ $version =~ ^$program\ [0-9]+\.[0-9]+\.[0-9]+$ ]]; then
     echo "$program --version printed: $version"

@@ -9,6 +9,7 @@
 #include "LoopbackHttp.h"
 #include "LoopbackPorts.h"
 #include "Processes.h"
+#include "ServeRun.h"
 #include "TempHome.h"
 #include "exec/Tools.h"
 #include "quickhost/HostPicking.h"
@@ -158,7 +159,7 @@ TEST_F(PackagePickTest, PickedFolderEndsUpServed) {
 
     const auto first = test::freePortBlock(41000, 48999, 2);
     ASSERT_TRUE(first.has_value());
-    QuickHostRegistry reg(m_home.scratch() + "/quick", *first, *first + 1);
+    QuickHostRegistry reg(m_home.scratch() + "/quick", *first, *first + 1, test::serveProgram());
     const auto entry = reg.start(*dir);
     ASSERT_TRUE(entry.has_value());
     m_pids.push_back(entry->pid);
@@ -171,7 +172,7 @@ TEST_F(PackagePickTest, PickedFolderEndsUpServed) {
 TEST_F(PackagePickTest, AFileNamedLikeAnExcludedEntryStillDownloads) {
     const auto first = test::freePortBlock(41000, 48999, 2);
     ASSERT_TRUE(first.has_value());
-    QuickHostRegistry reg(m_home.scratch() + "/quick", *first, *first + 1);
+    QuickHostRegistry reg(m_home.scratch() + "/quick", *first, *first + 1, test::serveProgram());
     for (const QString name : {"HOW TO SHARE.txt", "Varnholt.command"}) {
         const QString pick = m_home.scratch() + "/" + name;
         writeFile(pick, "mine: " + name.toUtf8());

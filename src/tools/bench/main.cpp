@@ -4,6 +4,7 @@
 //   varnholt-bench [--core] [--listeners N] [--runs N] [--slow-runs N] [--busy N:F]
 //   varnholt-bench --app [--listeners N] [--runs N] [--idle-seconds N] [--control PATH]
 //                        [--busy N:F]
+//   varnholt-bench --serve
 //
 // --busy first starts N node processes that each hold F open files (what
 // language servers and watchers leave on a developer's machine), so that
@@ -16,6 +17,11 @@
 // --app times full panel refreshes in-process (offscreen), then watches the
 // real varnholt-control idle; its last line is "app: refresh_median_ms=A
 // refresh_steady_median_ms=B idle_cpu_percent=C peak_rss_mb=D".
+//
+// --serve compares varnholt-serve with `python3 -m http.server` and nginx on
+// the same files over loopback, one line per measure: "serve: <measure>
+// varnholt <x> python <y> nginx <z>" for big-MBps, parallel8-MBps,
+// small-rps, rss20-MB and listen-ms.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -26,6 +32,7 @@
 #include "AppBench.h"
 #include "BusyLoad.h"
 #include "CoreBench.h"
+#include "ServeBench.h"
 
 namespace {
 
@@ -60,6 +67,7 @@ int main(int argc, char** argv) {
     // Modes: each is one flag and one run function; --core is the default.
     parser.addOption({"core", "Core data gathering: scans, port tests, one refresh (default)."});
     parser.addOption({"app", "The app: panel refresh time, idle CPU and memory of the real app."});
+    parser.addOption({"serve", "The file server against python3 -m http.server and nginx."});
     parser.addOption({"listeners", "Servers the bench starts for itself (default 10).", "N"});
     parser.addOption({"runs", "Timed runs of each native measure or refresh (default 30).", "N"});
     parser.addOption(
@@ -89,9 +97,15 @@ int main(int argc, char** argv) {
         std::printf("varnholt-bench %s\n", VARNHOLT_VERSION);
         return 0;
     }
-    if (parser.isSet("core") && parser.isSet("app")) {
-        std::fprintf(stderr, "--core and --app are separate runs\n");
+    if (int(parser.isSet("core")) + int(parser.isSet("app")) + int(parser.isSet("serve")) > 1) {
+        std::fprintf(stderr, "--core, --app and --serve are separate runs\n");
         return 2;
+    }
+    if (parser.isSet("serve")) {
+        QCoreApplication app(argc, argv);
+        varnholt::bench::ServeOptions serve;
+        serve.server = QStringLiteral(VARNHOLT_SERVE_PATH);
+        return varnholt::bench::runServe(serve);
     }
 
     int busyProcesses = 0;

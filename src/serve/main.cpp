@@ -1,0 +1,100 @@
+// varnholt-serve [--bind ADDRESS] --port PORT PACKAGE_FOLDER
+// Serves one package folder over HTTP until SIGTERM or SIGINT.
+#include <QByteArray>
+#include <QString>
+
+#include <signal.h>
+#include <unistd.h>
+#include <cstdio>
+#include <cstring>
+
+#include "FileServer.h"
+#include "Log.h"
+#include "PackageTree.h"
+
+namespace {
+
+struct Options {
+    QByteArray bind = "0.0.0.0";
+    int port = -1;
+    QByteArray folder;
+};
+
+int usage() {
+    std::fprintf(stderr, "usage: varnholt-serve [--bind ADDRESS] --port PORT PACKAGE_FOLDER\n");
+    return 2;
+}
+
+bool parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if ((arg == "--bind" || arg == "--port") && i + 1 < argc) {
+            const QByteArray value(argv[++i]);
+            if (arg == "--bind") {
+                options.bind = value;
+                continue;
+            }
+            bool ok = false;
+            options.port = value.toInt(&ok);
+            if (!ok || options.port < 1 || options.port > 65535) {
+                return false;
+            }
+        } else if (!arg.startsWith("--") && options.folder.isEmpty()) {
+            options.folder = arg;
+        } else {
+            return false;
+        }
+    }
+    return options.port > 0 && !options.folder.isEmpty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace varnholt;
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("varnholt-serve %s\n", VARNHOLT_VERSION);
+        return 0;
+    }
+    Options options;
+    if (!parse(argc, argv, options)) {
+        return usage();
+    }
+    // A zip's client going away shows as a failed write, not as a signal;
+    // the stop signals are waited for below, by the main thread alone (the
+    // server's threads inherit the mask).
+    ::signal(SIGPIPE, SIG_IGN);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::unique_ptr<serve::PackageTree> tree = serve::PackageTree::open(options.folder);
+    if (!tree) {
+        qCWarning(lcServe).noquote()
+            << "Cannot open the package folder" << QString::fromLocal8Bit(options.folder);
+        return 1;
+    }
+    // The working folder names the server in a listing of processes.
+    if (::chdir(options.folder.constData()) != 0) {
+        qCWarning(lcServe).noquote() << "Cannot enter" << QString::fromLocal8Bit(options.folder);
+    }
+    serve::FileServer server(std::move(tree));
+    if (!server.listen(options.bind, quint16(options.port))) {
+        qCWarning(lcServe).noquote() << QStringLiteral("Cannot listen on %1 port %2")
+                                            .arg(QString::fromUtf8(options.bind))
+                                            .arg(options.port);
+        return 1;
+    }
+    qCInfo(lcServe).noquote() << QStringLiteral("Serving %1 on %2 port %3")
+                                     .arg(QString::fromLocal8Bit(options.folder),
+                                          QString::fromUtf8(options.bind))
+                                     .arg(options.port);
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    // Nothing to flush: every response is read from the files themselves.
+    // Waiting for open transfers could take longer than the second a stop
+    // allows before it kills.
+    std::_Exit(0);
+}
