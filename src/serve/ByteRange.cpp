@@ -52,13 +52,13 @@ RangeRequest parseRange(QByteArrayView header, qint64 length) {
     QByteArrayView set = header.sliced(equals + 1);
     // Empty list elements are allowed ("bytes=, 0-1"); more than one range
     // is answered with the whole file.
-    QByteArrayView spec;
+    QByteArrayView wanted;
     int count = 0;
     while (true) {
         const qsizetype comma = set.indexOf(',');
         const QByteArrayView item = trimmed(comma < 0 ? set : set.first(comma));
         if (!item.isEmpty()) {
-            spec = item;
+            wanted = item;
             ++count;
         }
         if (comma < 0) {
@@ -69,12 +69,12 @@ RangeRequest parseRange(QByteArrayView header, qint64 length) {
     if (count != 1 || length < 0) {
         return whole;
     }
-    const qsizetype dash = spec.indexOf('-');
+    const qsizetype dash = wanted.indexOf('-');
     if (dash < 0) {
         return whole;
     }
-    const QByteArrayView firstText = trimmed(spec.first(dash));
-    const QByteArrayView lastText = trimmed(spec.sliced(dash + 1));
+    const QByteArrayView firstText = trimmed(wanted.first(dash));
+    const QByteArrayView lastText = trimmed(wanted.sliced(dash + 1));
     RangeRequest result;
     if (firstText.isEmpty()) {
         const auto suffix = number(lastText);
