@@ -183,6 +183,10 @@ bool BenchListeners::start(int count, QString& error) {
         m_listeners.append(listener);
     }
 
+    return waitUntilListening(error);
+}
+
+bool BenchListeners::waitUntilListening(QString& error) {
     QElapsedTimer clock;
     clock.start();
     for (const auto& listener : m_listeners) {

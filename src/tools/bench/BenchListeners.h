@@ -41,6 +41,8 @@ public:
     QList<qint32> pids() const;
 
 private:
+    bool waitUntilListening(QString& error);
+
     QTemporaryDir m_root;
     QList<std::shared_ptr<Listener>> m_listeners;
 };

@@ -1,5 +1,7 @@
 #include "CoreBench.h"
 
+#include <optional>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -123,28 +125,10 @@ void reportEveryListener(int runs) {
            measure(runs, [] { HostScanner::scan({true}); }));
 }
 
-}  // namespace
-
-int runCore(const CoreOptions& options) {
-    QTemporaryDir home(QDir::tempPath() + "/varnholt-bench-home-XXXXXX");
-    if (!useTemporaryHome(home)) {
-        say("error: cannot create a temporary home folder");
-        return 1;
-    }
-
-    BenchListeners listeners;
-    BusyLoad busy;
-    if (options.busyProcesses > 0 &&
-        !busy.startAnnounced(options.busyProcesses, options.busyFiles)) {
-        return failureExitCode();
-    }
-    if (!listeners.startAnnounced(options.listeners)) {
-        return failureExitCode();
-    }
+// What the machine looks like, and that both sources see the same servers.
+void describeMachine(const CoreOptions& options, const BenchListeners& listeners) {
     const QList<qint32> ownPids = listeners.pids();
     const QSet<qint32> own(ownPids.begin(), ownPids.end());
-
-    // What the machine looks like, and that both sources see the same servers.
     const auto sockets = NativeLinuxSource().listeningSockets();
     int ownSockets = 0;
     for (const ListeningSocket& s : sockets) {
@@ -179,10 +163,19 @@ int runCore(const CoreOptions& options) {
             .arg(commandLinePorts.size())
             .arg(agree ? "same records" : "RECORDS DIFFER"));
     say("");
+}
 
+struct ScanFigures {
+    Figures native;
+    Figures commandLine;
+    std::optional<Figures> ss;  // none where ss is not installed
+};
+
+ScanFigures reportScans(const CoreOptions& options) {
+    ScanFigures figures;
     // As the app scans: every scan builds on what the previous one learned.
-    const auto native = measure(options.runs, [] { HostScanner::scan(); });
-    report("scan, native (sock_diag + /proc)", native);
+    figures.native = measure(options.runs, [] { HostScanner::scan(); });
+    report("scan, native (sock_diag + /proc)", figures.native);
     report("  main-thread CPU time", measureThreadCpu(options.runs, [] { HostScanner::scan(); }));
     NativeLinuxSource steadySource("/proc", true, OwnerCache::ofSystem());
     report("  listing only, native",
@@ -193,20 +186,21 @@ int runCore(const CoreOptions& options) {
                NativeLinuxSource source;
                HostScanner::scan(source);
            }));
-    const auto commandLine = measure(options.slowRuns, [] {
+    figures.commandLine = measure(options.slowRuns, [] {
         CommandLineSource source;
         HostScanner::scan(source);
     });
-    report("scan, command line (lsof + ps + lsof)", commandLine);
-    const bool haveSs = !tools().ss.isEmpty() && QFileInfo::exists(tools().ss);
-    Figures ss;
-    if (haveSs) {
-        ss = measure(options.runs, [] { probe(tools().ss, {"-ltnp"}); });
-        report("ss -ltnp as a process (peer)", ss);
+    report("scan, command line (lsof + ps + lsof)", figures.commandLine);
+    if (!tools().ss.isEmpty() && QFileInfo::exists(tools().ss)) {
+        figures.ss = measure(options.runs, [] { probe(tools().ss, {"-ltnp"}); });
+        report("ss -ltnp as a process (peer)", *figures.ss);
     } else {
         say("ss -ltnp as a process (peer)              not installed");
     }
+    return figures;
+}
 
+void reportPortTests(const CoreOptions& options, const BenchListeners& listeners) {
     const quint16 heldPort = listeners.listeners().front()->port;
     const quint16 freePort = unusedLoopbackPort();
     report(QStringLiteral("isFreePort native, held port %1").arg(heldPort),
@@ -220,21 +214,22 @@ int runCore(const CoreOptions& options) {
     const quint16 base = holdRun(held, 10);
     if (base == 0) {
         say("firstFreePort: no run of 11 ports to hold; skipped");
-    } else {
-        const auto found = HostScanner::firstFreePort(base, base + 30);
-        const QString range = QStringLiteral("%1-%2").arg(base).arg(base + 30);
-        report(QStringLiteral("firstFreePort %1, 10 held, native").arg(range),
-               measure(options.runs, [&] { HostScanner::firstFreePort(base, base + 30); }));
-        report(QStringLiteral("firstFreePort %1, 10 held, lsof").arg(range),
-               measure(options.slowRuns,
-                       [&] { HostScanner::firstFreePort(base, base + 30, lsofSaysFree); }));
-        say(QStringLiteral("  first free port found: %1 (expected %2)")
-                .arg(found ? QString::number(*found) : QStringLiteral("none"))
-                .arg(base + 10));
+        return;
     }
-    held.release();
+    const auto found = HostScanner::firstFreePort(base, base + 30);
+    const QString range = QStringLiteral("%1-%2").arg(base).arg(base + 30);
+    report(QStringLiteral("firstFreePort %1, 10 held, native").arg(range),
+           measure(options.runs, [&] { HostScanner::firstFreePort(base, base + 30); }));
+    report(QStringLiteral("firstFreePort %1, 10 held, lsof").arg(range),
+           measure(options.slowRuns,
+                   [&] { HostScanner::firstFreePort(base, base + 30, lsofSaysFree); }));
+    say(QStringLiteral("  first free port found: %1 (expected %2)")
+            .arg(found ? QString::number(*found) : QStringLiteral("none"))
+            .arg(base + 10));
+}
 
-    QuickHostRegistry registry(home.path() + "/quick");
+void reportRefresh(const CoreOptions& options, const QString& root) {
+    QuickHostRegistry registry(root);
     report("one refresh's data (native scan)", measure(options.runs, [&] {
                registry.pruneDead();
                HostScanner::wifiIP();
@@ -248,6 +243,30 @@ int runCore(const CoreOptions& options) {
                PackageDiscovery::pausedPackages();
                Store::recent();
            }));
+}
+
+}  // namespace
+
+int runCore(const CoreOptions& options) {
+    QTemporaryDir home(QDir::tempPath() + "/varnholt-bench-home-XXXXXX");
+    if (!useTemporaryHome(home)) {
+        say("error: cannot create a temporary home folder");
+        return 1;
+    }
+
+    BenchListeners listeners;
+    BusyLoad busy;
+    if (options.busyProcesses > 0 &&
+        !busy.startAnnounced(options.busyProcesses, options.busyFiles)) {
+        return failureExitCode();
+    }
+    if (!listeners.startAnnounced(options.listeners)) {
+        return failureExitCode();
+    }
+    describeMachine(options, listeners);
+    const ScanFigures scans = reportScans(options);
+    reportPortTests(options, listeners);
+    reportRefresh(options, home.path() + "/quick");
 
     listeners.stopAll();
     busy.stopAll();
@@ -257,13 +276,14 @@ int runCore(const CoreOptions& options) {
     }
     say("");
     say(QStringLiteral("ratios: cmdline/native=%1 ss/native=%2 native_median_ms=%3%4")
-            .arg(ratio(commandLine.medianMs, native.medianMs),
-                 haveSs ? ratio(ss.medianMs, native.medianMs) : QStringLiteral("n/a"),
-                 QString::number(native.medianMs, 'f', 3),
-                 options.busyProcesses > 0 ? QStringLiteral(" busy=%1:%2")
-                                                 .arg(options.busyProcesses)
-                                                 .arg(options.busyFiles)
-                                           : QString()));
+            .arg(
+                ratio(scans.commandLine.medianMs, scans.native.medianMs),
+                scans.ss ? ratio(scans.ss->medianMs, scans.native.medianMs) : QStringLiteral("n/a"),
+                QString::number(scans.native.medianMs, 'f', 3),
+                options.busyProcesses > 0 ? QStringLiteral(" busy=%1:%2")
+                                                .arg(options.busyProcesses)
+                                                .arg(options.busyFiles)
+                                          : QString()));
     return 0;
 }
 
