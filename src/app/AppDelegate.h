@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "AppHooks.h"
+#include "app/panel/PanelData.h"
 #include "app/panel/rows/PanelActions.h"
 
 class QMenu;
@@ -55,6 +56,7 @@ public:
     // What the rows ask for.
     void stopServer(const HostedPort& server) override;
     void startPackage(const QString& path) override;
+    void cancelPick(const QString& pickedPath) override;
     void stopPackage(const QString& title, const QString& path) override;
     void pausePackage(const QString& title, const QString& path) override;
     void resumePackage(const QString& path) override;
@@ -81,6 +83,7 @@ private:
     PanelWindow* m_panel = nullptr;
     StatusItem* m_statusItem = nullptr;
     HostPicker* m_picker = nullptr;
+    PanelData m_shown;  // the last data applied, pick rows included
     QTimer* m_timer = nullptr;
     SingleInstance* m_instance = nullptr;
     bool m_refreshDeferred = false;
