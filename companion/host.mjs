@@ -8,14 +8,16 @@
 //
 // The package is made in the packages folder (the desktop folder + "/Varnholt")
 // and named after the pick; " 2", " 3"... are appended when that name is taken.
-// Standard output carries one line only, the answer the app reads:
+// Standard output is what the app reads: the folder being made, progress of
+// the copy, and last the answer (see "Progress on the answer channel"):
 //
 //   {"packageDir":"/home/ana/Desktop/Varnholt/My Photos"}
 //
-// Progress, left-out entries and failures go to standard error, with control
+// Messages and left-out entries go to standard error, with control
 // characters in names escaped, so a crafted name can never print a line that
-// passes for an answer. Failures end with a one-line message, print no answer
-// and exit with 1. The pick itself is only ever read, never changed.
+// passes for an answer. Failures (and SIGTERM/SIGINT) remove the half-made
+// package, end with a one-line message, print no answer and exit non-zero.
+// The pick itself is only ever read, never changed.
 // Hidden entries (names starting with ".") inside a picked folder stay home,
 // except .well-known.
 //
