@@ -23,12 +23,13 @@
 //
 // Needs Node 18 or later; built-in modules only.
 
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const USAGE = 'Usage: node host.mjs --in PATH';
+const USAGE = 'Usage: node host.mjs [--new-copy] --in PATH';
 
 class Refusal extends Error {}
 
@@ -556,9 +557,12 @@ function createPackageFolder(folder, title) {
 
 function parseArgs(argv) {
     let input = null;
+    let newCopy = false;
     for (let i = 0; i < argv.length; i++) {
         const arg = argv[i];
-        if (arg === '--in') {
+        if (arg === '--new-copy') {
+            newCopy = true;
+        } else if (arg === '--in') {
             if (input !== null) {
                 fail(`${USAGE}\n--in was given twice.`);
             }
@@ -573,7 +577,68 @@ function parseArgs(argv) {
     if (input === null) {
         fail(`${USAGE}\nNothing to package: give a file or folder with --in.`);
     }
-    return { input };
+    return { input, newCopy };
+}
+
+// ---------------------------------------------------------------------------
+// Packages made before from the same, unchanged pick
+//
+// Each package made is remembered beside it in the packages folder (a hidden
+// file, so never listed as a package nor served): the pick it came from and a
+// digest of what the first walk found (names, sizes, times). A later pick of
+// the same unchanged thing answers with that package instead of copying it
+// again, unless --new-copy asks for a fresh one.
+
+function recordPath(folder, dir) {
+    return path.join(folder, `.${path.basename(dir)}.varnholt-source.json`);
+}
+
+function digestOf(plan, draft) {
+    const hash = crypto.createHash('sha256');
+    const rel = (p) => path.relative(draft, p);
+    for (const d of plan.dirs) hash.update(`D\0${rel(d)}\0`);
+    for (const l of plan.links) hash.update(`L\0${rel(l.dst)}\0${l.target}\0`);
+    for (const f of plan.files) hash.update(`F\0${rel(f.dst)}\0${f.size}\0${f.mtime.getTime()}\0`);
+    for (const s of plan.skipped) hash.update(`S\0${s}\0`);
+    return hash.digest('hex');
+}
+
+function remember(folder, dir, source, digest) {
+    try {
+        // The folder itself, not only its name: one made anew under the
+        // same name is another package.
+        const st = fs.statSync(dir);
+        const made = { ino: st.ino, born: st.birthtimeMs };
+        fs.writeFileSync(recordPath(folder, dir),
+                         JSON.stringify({ source, digest, ...made }) + '\n');
+    } catch {
+        // Only a shortcut for next time.
+    }
+}
+
+function madeBefore(folder, source, digest) {
+    let names;
+    try {
+        names = fs.readdirSync(folder);
+    } catch {
+        return null;
+    }
+    for (const name of names.sort()) {
+        const match = /^\.(.+)\.varnholt-source\.json$/.exec(name);
+        if (!match) continue;
+        try {
+            const record = JSON.parse(fs.readFileSync(path.join(folder, name), 'utf8'));
+            const dir = path.join(folder, match[1]);
+            const st = fs.lstatSync(dir);
+            if (record.source === source && record.digest === digest && st.isDirectory() &&
+                record.ino === st.ino && record.born === st.birthtimeMs) {
+                return dir;
+            }
+        } catch {
+            // A record without its package, or not one of ours.
+        }
+    }
+    return null;
 }
 
 
@@ -672,7 +737,7 @@ async function fillPackage(dir, plan, mount, title) {
     }
 }
 
-export async function makePackage(input) {
+export async function makePackage(input, { newCopy = false } = {}) {
     const picked = path.resolve(input);
     const { st, realPick } = checkPick(picked);
     const { folder, realFolderNow } = preparePackagesFolder(realPick, picked);
@@ -681,6 +746,12 @@ export async function makePackage(input) {
     console.error(`Packaging ${shown(picked)}`);
     const draft = path.join(folder, title);
     const plan = planPick(realPick, st.isDirectory(), draft, realFolderNow);
+    const digest = digestOf(plan, draft);
+    const before = newCopy ? null : madeBefore(folder, realPick, digest);
+    if (before !== null) {
+        console.error(`${shown(picked)} has not changed since it was packaged into ${shown(before)}`);
+        return { dir: before, existing: true };
+    }
     checkRoom(realFolderNow, plan.bytes, title);
     const mount = mountPointOf(realFolderNow);
 
@@ -700,11 +771,12 @@ export async function makePackage(input) {
         fail(`Can't package ${shown(picked)}: ${describe(err)}.`);
     }
     making = null;
+    remember(folder, dir, realPick, digest);
     for (const item of plan.skipped) {
         console.error(`Left out ${shown(item)}`);
     }
     console.error(`Packaged ${shown(title)} into ${shown(dir)}`);
-    return dir;
+    return { dir, existing: false };
 }
 
 async function main() {
@@ -716,9 +788,9 @@ async function main() {
     process.on('SIGTERM', () => onSignal('SIGTERM'));
     process.on('SIGINT', () => onSignal('SIGINT'));
     try {
-        const { input } = parseArgs(argv);
-        const dir = await makePackage(input);
-        say(JSON.stringify({ packageDir: dir }));
+        const { input, newCopy } = parseArgs(argv);
+        const { dir, existing } = await makePackage(input, { newCopy });
+        say(JSON.stringify(existing ? { packageDir: dir, existing: true } : { packageDir: dir }));
         return 0;
     } catch (err) {
         // The app shows the last line of standard error, so it says what failed.

@@ -34,8 +34,8 @@ function run(box, args) {
 }
 
 // The answer the app reads: the last line beginning with "{".
-function pack(box, pick) {
-    const r = run(box, ['--in', pick]);
+function pack(box, pick, extra = []) {
+    const r = run(box, [...extra, '--in', pick]);
     assert.equal(r.status, 0, r.stderr);
     // Standard output is the answer channel: the folder being made, progress
     // lines and the answer last, nothing else.
@@ -45,6 +45,7 @@ function pack(box, pick) {
     const answer = JSON.parse(r.answers.at(-1));
     assert.equal(typeof answer.packageDir, 'string');
     assert.ok(path.isAbsolute(answer.packageDir));
+    if (r.lines.length === 1) return { ...r, dir: answer.packageDir };  // made before
     assert.equal(r.lines[0], `making ${JSON.stringify(answer.packageDir)}`);
     const progress = r.lines.slice(1, -1);
     assert.ok(progress.length >= 1, r.stdout);
@@ -160,7 +161,7 @@ test('a taken name gets " 2", " 3" and nothing existing is touched', (t) => {
     write(path.join(box.packages, 'Trip', 'keep.txt'), 'old');
     write(path.join(box.packages, 'Trip 3'), 'a file, not a folder');
     assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 2'));
-    assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 4'));
+    assert.equal(pack(box, pick, ['--new-copy']).dir, path.join(box.packages, 'Trip 4'));
     assert.deepEqual(tree(path.join(box.packages, 'Trip')), ['keep.txt']);
     assert.equal(fs.readFileSync(path.join(box.packages, 'Trip 3'), 'utf8'), 'a file, not a folder');
 });
@@ -442,4 +443,26 @@ test('SIGTERM midway removes the half-made package', { skip: !canMount && 'canno
     assert.equal(r.status, 143, r.stderr);
     assert.match(r.stderr, /Cancelled \(SIGTERM\)/);
     assert.deepEqual(fs.readdirSync(box.packages), []);
+});
+
+test('the same unchanged pick answers with its package, a changed one is copied anew', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'Trip');
+    write(path.join(pick, 'a.txt'), 'one');
+    const first = pack(box, pick);
+    assert.equal(first.dir, path.join(box.packages, 'Trip'));
+    assert.deepEqual(fs.readdirSync(box.packages), ['.Trip.varnholt-source.json', 'Trip']);
+    const again = pack(box, pick);
+    assert.equal(again.lines.length, 1, 'nothing is copied');
+    assert.deepEqual(JSON.parse(again.answers[0]), { packageDir: first.dir, existing: true });
+    assert.equal(pack(box, pick, ['--new-copy']).dir, path.join(box.packages, 'Trip 2'));
+
+    // A change of size or time, or a package replaced by another folder of
+    // the same name, means a new copy.
+    write(path.join(pick, 'a.txt'), 'two!');
+    const changed = pack(box, pick);
+    assert.equal(changed.dir, path.join(box.packages, 'Trip 3'));
+    fs.rmSync(changed.dir, { recursive: true });
+    fs.mkdirSync(changed.dir);
+    assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 4'));
 });

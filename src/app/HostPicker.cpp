@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include "Log.h"
@@ -101,7 +103,7 @@ PickJob* HostPicker::jobFor(const QString& pickedPath) const {
     return nullptr;
 }
 
-void HostPicker::hostPicked(const QString& path) {
+void HostPicker::host(const QString& path, bool newCopy) {
     if (PickJob* running = jobFor(path)) {
         qCInfo(lcApp).noquote() << "Already preparing" << path;
         if (!running->isCancelled() && !m_shown.contains(running)) {
@@ -114,6 +116,7 @@ void HostPicker::hostPicked(const QString& path) {
     auto* job = new PickJob(
         path, hostMjsPath(), PackageDiscovery::packagesFolder(), [] { return resolveNode(); },
         this);
+    job->setNewCopy(newCopy);
     m_jobs.append(job);
     connect(job, &PickJob::progressed, this, [this, job] {
         if (m_shown.contains(job)) {
@@ -138,21 +141,67 @@ void HostPicker::jobFinished(PickJob* job, const HostPicking::PickOutcome& outco
     if (hadRow) {
         emit picksChanged();
     }
-    QString failure = outcome.failure;
+    if (outcome.packageDir && outcome.existing) {
+        return askAboutReuse(job->pickedPath(), *outcome.packageDir);
+    }
     if (outcome.packageDir) {
-        Store::removePausedPath(*outcome.packageDir);
-        if (!m_registry.start(*outcome.packageDir)) {
-            failure = m_registry.lastFailure();
-        }
-        emit refreshRequested();
-    } else if (job->isCancelled()) {
+        return serve(*outcome.packageDir);
+    }
+    if (job->isCancelled()) {
         qCInfo(lcApp).noquote() << "Cancelled the pick of" << job->pickedPath();
         emit refreshRequested();
         return;
     }
-    if (!failure.isEmpty() && m_alert) {
-        m_alert(QStringLiteral("Couldn't host that"), failure);
+    if (!outcome.failure.isEmpty() && m_alert) {
+        m_alert(QStringLiteral("Couldn't host that"), outcome.failure);
     }
+}
+
+void HostPicker::serve(const QString& packageDir) {
+    Store::removePausedPath(packageDir);
+    const bool started = m_registry.start(packageDir).has_value();
+    emit refreshRequested();
+    if (!started && m_alert) {
+        m_alert(QStringLiteral("Couldn't host that"), m_registry.lastFailure());
+    }
+}
+
+void HostPicker::askAboutReuse(const QString& pickedPath, const QString& packageDir) {
+    const QString name = QFileInfo(packageDir).fileName();
+    const QString message = QStringLiteral("Host \u201C%1\u201D again?").arg(name);
+    const QString informative =
+        QStringLiteral(
+            "%1 has not changed since the package \u201C%2\u201D was made from it. "
+            "Host that package again, or make a new copy?")
+            .arg(pickedPath, name);
+    auto answer = [self = QPointer<HostPicker>(this), pickedPath, packageDir](Reuse reuse) {
+        if (!self) {
+            return;
+        }
+        if (reuse == Reuse::HostAgain) {
+            self->serve(packageDir);
+        } else if (reuse == Reuse::NewCopy) {
+            self->host(pickedPath, true);
+        }
+    };
+    if (m_ask) {
+        return m_ask(message, informative, answer);
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::Question, message, message, QMessageBox::NoButton, m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(informative);
+    QPushButton* again = box->addButton(QStringLiteral("Host It Again"), QMessageBox::AcceptRole);
+    QPushButton* copy = box->addButton(QStringLiteral("Make a New Copy"), QMessageBox::ActionRole);
+    box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(again);
+    connect(box, &QMessageBox::finished, this, [box, again, copy, answer] {
+        const QAbstractButton* clicked = box->clickedButton();
+        answer(clicked == again  ? Reuse::HostAgain
+               : clicked == copy ? Reuse::NewCopy
+                                 : Reuse::Neither);
+    });
+    box->open();
 }
 
 void HostPicker::cancel(const QString& pickedPath) {

@@ -86,7 +86,11 @@ void PickJob::runScript(const QString& node) {
     }
     m_process = new QProcess(this);
     m_process->setProgram(node);
-    m_process->setArguments({m_hostMjs, QStringLiteral("--in"), m_pickedPath});
+    QStringList arguments{m_hostMjs};
+    if (m_newCopy) {
+        arguments << QStringLiteral("--new-copy");
+    }
+    m_process->setArguments(arguments << QStringLiteral("--in") << m_pickedPath);
     m_process->setStandardInputFile(QProcess::nullDevice());
     // A group of its own, so cancelling reaches everything the script started.
     m_process->setChildProcessModifier([] { ::setpgid(0, 0); });

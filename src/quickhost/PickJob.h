@@ -29,6 +29,9 @@ public:
             QObject* parent = nullptr);
     ~PickJob() override;
 
+    // Asks the script for a fresh copy even when it made one from the same,
+    // unchanged pick before. Before start().
+    void setNewCopy(bool newCopy) { m_newCopy = newCopy; }
     void start();
     // Stops the script and all it started, then removes its half-made package.
     void cancel();
@@ -71,6 +74,7 @@ private:
     QString m_making;
     PickLine m_progress;
     QTimer m_killTimer;
+    bool m_newCopy = false;
     bool m_cancelled = false;
     bool m_finished = false;
 };

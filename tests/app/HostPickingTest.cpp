@@ -303,6 +303,39 @@ TEST_F(HostPickingTest, TheSamePickTwiceIsOneJobAndQuittingEndsIt) {
     EXPECT_TRUE(alerts.isEmpty());
 }
 
+// The same unchanged pick asks before copying again; each answer does what
+// it says.
+TEST_F(HostPickingTest, AnUnchangedPickAsksToHostItsPackageAgainOrCopyAnew) {
+    useRealCompanion();
+    const QString picked = home.scratch() + "/Notes";
+    test::writeFile(picked + "/a.txt", "a");
+    QStringList asked;
+    HostPicker::Reuse reply = HostPicker::Reuse::HostAgain;
+    delegate->picker()->setAsk(
+        [&](const QString& message, const QString&, std::function<void(HostPicker::Reuse)> answer) {
+            asked << message;
+            answer(reply);
+        });
+    const QString package = PackageDiscovery::packagesFolder() + "/Notes";
+    startedPaths << package << package + " 2";
+    hostAndWait(picked);
+    ASSERT_TRUE(registry.info(package));
+    EXPECT_TRUE(asked.isEmpty());
+    registry.stop(package);
+
+    hostAndWait(picked);
+    EXPECT_EQ(asked, QStringList{"Host \u201CNotes\u201D again?"});
+    EXPECT_TRUE(registry.info(package));
+    EXPECT_EQ(PackageDiscovery::quickHostPackages().size(), 1);
+
+    reply = HostPicker::Reuse::NewCopy;
+    hostAndWait(picked);
+    ASSERT_TRUE(test::waitUntil([&] { return delegate->picker()->jobs().isEmpty(); }));
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_TRUE(registry.info(package + " 2"));
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
+}
+
 TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {
     const QString sites = home.scratch() + "/Sites";
     test::writeFile(sites + "/notes.txt", "hello");
