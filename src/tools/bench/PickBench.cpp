@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -97,6 +98,31 @@ Stall measurePick(AppDelegate& delegate, QuickHostRegistry& registry, const QStr
     return stall;
 }
 
+// Seconds a program takes to run to its end, or a negative value when it fails.
+double secondsToRun(const QString& program, const QStringList& arguments) {
+    QElapsedTimer clock;
+    clock.start();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        return -1;
+    }
+    return double(clock.elapsed()) / 1000.0;
+}
+
+// The companion's own cost per file next to cp -a on the same folder.
+void compareWithCp(const QString& script, const QString& folder, const QString& scratch) {
+    const double companion = secondsToRun(
+        resolveNode(), {script, QStringLiteral("--new-copy"), QStringLiteral("--in"), folder});
+    const double cp = secondsToRun(QStringLiteral("/bin/cp"),
+                                   {QStringLiteral("-a"), folder, scratch + "/cp-copy"});
+    say(QStringLiteral("pick-copy: 20000-files host.mjs %1 s, cp -a %2 s")
+            .arg(QString::number(companion, 'f', 2), QString::number(cp, 'f', 2)));
+}
+
 }  // namespace
 
 int runPick(int& argc, char** argv) {
@@ -146,6 +172,7 @@ int runPick(int& argc, char** argv) {
                 .arg(stall.longestMs)
                 .arg(QString::number(stall.servedSeconds, 'f', 1)));
     }
+    compareWithCp(script, manyFiles, home.path());
     return code;
 }
 
