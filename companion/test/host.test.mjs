@@ -1,6 +1,6 @@
 // Runs the real host.mjs in a throw-away HOME for every test.
 import assert from 'node:assert/strict';
-import { spawnSync, execFileSync } from 'node:child_process';
+import { spawn, spawnSync, execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -34,16 +34,24 @@ function run(box, args) {
 }
 
 // The answer the app reads: the last line beginning with "{".
-function pack(box, pick) {
-    const r = run(box, ['--in', pick]);
+function pack(box, pick, extra = []) {
+    const r = run(box, [...extra, '--in', pick]);
     assert.equal(r.status, 0, r.stderr);
-    // Standard output is the answer channel: one line, nothing else.
-    assert.equal(r.lines.length, 1, `not just an answer line in:\n${r.stdout}`);
+    // Standard output is the answer channel: the folder being made, progress
+    // lines and the answer last, nothing else.
     assert.equal(r.answers.length, 1);
+    assert.equal(r.lines.at(-1), r.answers[0]);
     assert.match(r.stderr, /^Packaging /);
     const answer = JSON.parse(r.answers.at(-1));
     assert.equal(typeof answer.packageDir, 'string');
     assert.ok(path.isAbsolute(answer.packageDir));
+    if (r.lines.length === 1) return { ...r, dir: answer.packageDir };  // made before
+    assert.equal(r.lines[0], `making ${JSON.stringify(answer.packageDir)}`);
+    const progress = r.lines.slice(1, -1);
+    assert.ok(progress.length >= 1, r.stdout);
+    for (const line of progress) assert.match(line, /^progress \d+ \d+ \d+ \d+$/);
+    const [files, ofFiles, bytes, ofBytes] = progress.at(-1).split(' ').slice(1).map(Number);
+    assert.deepEqual([files, bytes], [ofFiles, ofBytes], 'the last progress line is complete');
     return { ...r, dir: answer.packageDir };
 }
 
@@ -153,7 +161,7 @@ test('a taken name gets " 2", " 3" and nothing existing is touched', (t) => {
     write(path.join(box.packages, 'Trip', 'keep.txt'), 'old');
     write(path.join(box.packages, 'Trip 3'), 'a file, not a folder');
     assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 2'));
-    assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 4'));
+    assert.equal(pack(box, pick, ['--new-copy']).dir, path.join(box.packages, 'Trip 4'));
     assert.deepEqual(tree(path.join(box.packages, 'Trip')), ['keep.txt']);
     assert.equal(fs.readFileSync(path.join(box.packages, 'Trip 3'), 'utf8'), 'a file, not a folder');
 });
@@ -362,4 +370,99 @@ test('bad input fails with a message and no answer', async (t) => {
             assert.match(r.stderr, /permission denied/);
         });
     }
+});
+
+// A small disk of its own for the packages folder: a tmpfs mounted in a mount
+// namespace that lives only as long as the script run.
+const canMount = spawnSync('unshare', ['-m', 'sh', '-c', 'mount -t tmpfs -o size=64k tmpfs /mnt'])
+    .status === 0;
+
+function spawnOnTmpfs(box, size, pick) {
+    fs.mkdirSync(box.packages, { recursive: true });
+    const script = 'mount -t tmpfs -o "size=$1" tmpfs "$2" && shift 2 && exec "$@"';
+    return spawn('unshare', ['-m', 'sh', '-c', script, 'sh', size, box.packages,
+                             process.execPath, SCRIPT, '--in', pick],
+                 { env: box.env });
+}
+
+function finished(child, onLine = () => {}) {
+    let stdout = '';
+    let stderr = '';
+    child.stdout.on('data', (d) => {
+        const before = stdout.split('\n').length;
+        stdout += d;
+        for (const line of stdout.split('\n').slice(before - 1, -1)) onLine(line);
+    });
+    child.stderr.on('data', (d) => { stderr += d; });
+    return new Promise((resolve) => child.on('close', (status) => resolve({ status, stdout, stderr })));
+}
+
+test('a copy that cannot finish fails with one line and leaves no package',
+     { skip: !canMount && 'cannot mount a tmpfs here' }, async (t) => {
+    const cases = [
+        // Refused before the first byte: the total does not fit.
+        ['too big for the disk', '64k', (pick) => write(path.join(pick, 'big.bin'), 'x'.repeat(200000)),
+         /^Not enough space on .*Varnholt to copy Holiday \(needs 200 KB, 66 KB free\)\.$/],
+        // The bytes fit, the blocks do not: the disk fills up midway.
+        ['full midway', '256k', (pick) => {
+            for (let i = 0; i < 200; i++) write(path.join(pick, `f${i}.txt`), 'x'.repeat(100));
+        }, /^Ran out of space on .*Varnholt while copying Holiday \(at .*\)\.$/],
+    ];
+    for (const [label, size, fill, message] of cases) {
+        await t.test(label, async (t2) => {
+            const box = sandbox(t2);
+            const pick = path.join(box.picks, 'Holiday');
+            fs.mkdirSync(pick);
+            fill(pick);
+            const r = await finished(spawnOnTmpfs(box, size, pick));
+            assert.equal(r.status, 1, r.stderr);
+            assert.ok(!r.stdout.split('\n').some((l) => l.startsWith('{')), r.stdout);
+            assert.match(r.stderr.trimEnd().split('\n').at(-1), message);
+            assert.deepEqual(fs.readdirSync(box.packages), []);
+        });
+    }
+});
+
+test('SIGTERM midway removes the half-made package', { skip: !canMount && 'cannot mount' },
+     async (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'Film');
+    fs.mkdirSync(pick);
+    // Sparse: costs the test no disk, still takes the copy a while.
+    fs.writeFileSync(path.join(pick, 'film.mkv'), '');
+    fs.truncateSync(path.join(pick, 'film.mkv'), 512 * 1024 * 1024);
+    const child = spawnOnTmpfs(box, '1g', pick);
+    let made = null;
+    const r = await finished(child, (line) => {
+        if (line.startsWith('making ') && made === null) {
+            made = JSON.parse(line.slice(7));
+            child.kill('SIGTERM');
+        }
+    });
+    assert.equal(made, path.join(box.packages, 'Film'));
+    assert.equal(r.status, 143, r.stderr);
+    assert.match(r.stderr, /Cancelled \(SIGTERM\)/);
+    assert.deepEqual(fs.readdirSync(box.packages), []);
+});
+
+test('the same unchanged pick answers with its package, a changed one is copied anew', (t) => {
+    const box = sandbox(t);
+    const pick = path.join(box.picks, 'Trip');
+    write(path.join(pick, 'a.txt'), 'one');
+    const first = pack(box, pick);
+    assert.equal(first.dir, path.join(box.packages, 'Trip'));
+    assert.deepEqual(fs.readdirSync(box.packages), ['.Trip.varnholt-source.json', 'Trip']);
+    const again = pack(box, pick);
+    assert.equal(again.lines.length, 1, 'nothing is copied');
+    assert.deepEqual(JSON.parse(again.answers[0]), { packageDir: first.dir, existing: true });
+    assert.equal(pack(box, pick, ['--new-copy']).dir, path.join(box.packages, 'Trip 2'));
+
+    // A change of size or time, or a package replaced by another folder of
+    // the same name, means a new copy.
+    write(path.join(pick, 'a.txt'), 'two!');
+    const changed = pack(box, pick);
+    assert.equal(changed.dir, path.join(box.packages, 'Trip 3'));
+    fs.rmSync(changed.dir, { recursive: true });
+    fs.mkdirSync(changed.dir);
+    assert.equal(pack(box, pick).dir, path.join(box.packages, 'Trip 4'));
 });

@@ -55,6 +55,8 @@ AppDelegate::AppDelegate(QuickHostRegistry& registry, AppHooks hooks, QObject* p
     m_picker = new HostPicker(
         m_registry, [this](const QString& m, const QString& i) { showAlert(m, i); }, this);
     connect(m_picker, &HostPicker::refreshRequested, this, &AppDelegate::refresh);
+    // Progress changes only the pick rows: the last data again, no new scan.
+    connect(m_picker, &HostPicker::picksChanged, this, [this] { apply(m_shown); });
     m_statusItem = new StatusItem(
         m_hooks.trayProbe, [this](QMenu* menu) { fillAppMenu(menu, true); }, this);
     connect(m_statusItem, &StatusItem::activated, this, [this] {
@@ -262,10 +264,13 @@ PanelData AppDelegate::gather() {
     return data;
 }
 
-void AppDelegate::apply(const PanelData& data) {
+void AppDelegate::apply(const PanelData& gathered) {
     if (!m_panel) {
         return;
     }
+    m_shown = gathered;
+    m_shown.picks = m_picker->progressRows();
+    const PanelData& data = m_shown;
     m_panel->apply(data);
     if (m_hooks.exposure) {
         m_hooks.exposure->update(data.servers, data.address, data.ssid);
@@ -334,6 +339,10 @@ void AppDelegate::trashPackage(const QString& title, const QString& path) {
     Store::removePausedPath(path);
     Store::logRecent(title, QStringLiteral("removed"), path);
     refresh();
+}
+
+void AppDelegate::cancelPick(const QString& pickedPath) {
+    m_picker->cancel(pickedPath);
 }
 
 void AppDelegate::dismissRecent(const Store::RecentEvent& event) {

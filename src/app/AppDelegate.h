@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "AppHooks.h"
+#include "app/panel/PanelData.h"
 #include "app/panel/rows/PanelActions.h"
 
 class QMenu;
@@ -58,6 +59,7 @@ public:
     // What the rows ask for.
     void stopServer(const HostedPort& server) override;
     void startPackage(const QString& path) override;
+    void cancelPick(const QString& pickedPath) override;
     void stopPackage(const QString& title, const QString& path) override;
     void pausePackage(const QString& title, const QString& path) override;
     void resumePackage(const QString& path) override;
@@ -84,6 +86,7 @@ private:
     PanelWindow* m_panel = nullptr;
     StatusItem* m_statusItem = nullptr;
     HostPicker* m_picker = nullptr;
+    PanelData m_shown;  // the last data applied, pick rows included
     QTimer* m_timer = nullptr;
     SingleInstance* m_instance = nullptr;
     std::unique_ptr<ContainerProbe> m_containers;

@@ -87,7 +87,17 @@ PickOutcome outcomeOfRun(const CommandResult& run, const QString& packagesFolder
         return {std::nullopt, QStringLiteral("host.mjs named a folder that is not a package in %1.")
                                   .arg(packagesFolder)};
     }
-    return {dir, {}};
+    PickOutcome outcome{dir, {}};
+    // The answer line is known to be a JSON object by now.
+    const QStringList lines = QString::fromUtf8(run.output).split('\n', Qt::SkipEmptyParts);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        if (it->startsWith('{')) {
+            outcome.existing =
+                QJsonDocument::fromJson(it->toUtf8()).object().value("existing").toBool(false);
+            break;
+        }
+    }
+    return outcome;
 }
 
 PickOutcome packagePick(const QString& node, const QString& hostMjs, const QString& pickedPath,

@@ -13,6 +13,9 @@ namespace varnholt::HostPicking {
 struct PickOutcome {
     std::optional<QString> packageDir;
     QString failure;
+    // The script found a package it made earlier from the same, unchanged
+    // pick and answered with that one instead of copying again.
+    bool existing = false;
 };
 
 // The package folder named by the companion script's answer: the last output

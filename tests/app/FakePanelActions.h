@@ -16,6 +16,7 @@ public:
     MOCK_METHOD(void, pausePackage, (const QString& title, const QString& path), (override));
     MOCK_METHOD(void, resumePackage, (const QString& path), (override));
     MOCK_METHOD(void, trashPackage, (const QString& title, const QString& path), (override));
+    MOCK_METHOD(void, cancelPick, (const QString& pickedPath), (override));
     MOCK_METHOD(void, dismissRecent, (const Store::RecentEvent& event), (override));
 };
 

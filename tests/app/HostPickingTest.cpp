@@ -3,14 +3,19 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
 #include "PortHolder.h"
 #include "ServeRun.h"
 #include "app/controls/ElidedLabel.h"
+#include "app/controls/FlippedStackView.h"
 #include "app/panel/ItemChooser.h"
+#include "app/panel/PanelSection.h"
+#include "app/panel/PanelView.h"
 #include "quickhost/PackageDiscovery.h"
+#include "quickhost/PickJob.h"
 #include "scan/HostScanner.h"
 #include "store/Store.h"
 
@@ -40,6 +45,19 @@ protected:
         test::writeFile(delegate->picker()->hostMjsPath(), script);
     }
 
+    // Picks path and lets the event loop run until the pick has ended.
+    void hostAndWait(const QString& path) {
+        delegate->picker()->hostPicked(path);
+        EXPECT_TRUE(test::waitUntil([&] { return delegate->picker()->jobs().isEmpty(); },
+                                    std::chrono::seconds(60)));
+    }
+
+    void useRealCompanion() {
+        QFile companion(QStringLiteral(VARNHOLT_SOURCE_DIR) + "/companion/host.mjs");
+        ASSERT_TRUE(companion.open(QIODevice::ReadOnly));
+        test::writeFile(delegate->picker()->hostMjsPath(), companion.readAll());
+    }
+
     static QString answer(const QJsonValue& packageDir) {
         return QString::fromUtf8(
             QJsonDocument(QJsonObject{{"packageDir", packageDir}}).toJson(QJsonDocument::Compact));
@@ -52,7 +70,7 @@ TEST_F(HostPickingTest, TheLastBraceLineNamesThePackageWhichLeavesPausedAndIsSer
     Store::insertPausedPath(package);
     writeStub({"packaging…", answer(package), "done, 3 files"});
     const int before = refreshes;
-    delegate->picker()->hostPicked(home.scratch());
+    hostAndWait(home.scratch());
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_FALSE(Store::pausedPaths().contains(package));
     EXPECT_TRUE(registry.info(package));
@@ -94,7 +112,7 @@ TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertWithItsCauseAndChangesN
         alerts.clear();
         writeStub(c.lines, c.exitCode, c.error);
         const int before = refreshes;
-        delegate->picker()->hostPicked(home.scratch());
+        hostAndWait(home.scratch());
         EXPECT_EQ(alerts, QStringList{c.alert}) << c.lines.join("\\n").toStdString();
         EXPECT_EQ(refreshes, before);
         EXPECT_TRUE(Store::pausedPaths().contains(package));
@@ -104,7 +122,7 @@ TEST_F(HostPickingTest, AnyUnusableAnswerShowsTheOneAlertWithItsCauseAndChangesN
 }
 
 TEST_F(HostPickingTest, AMissingScriptIsNamedInTheAlert) {
-    delegate->picker()->hostPicked(home.scratch());
+    hostAndWait(home.scratch());
     EXPECT_EQ(alerts, QStringList{"Couldn't host that|The companion script is missing at " +
                                   delegate->picker()->hostMjsPath() + "."});
 }
@@ -121,7 +139,7 @@ TEST_F(HostPickingTest, APackageThatCannotBeServedSaysWhy) {
     const QString package = test::makePackage("Picked");
     writeStub({answer(package)});
     const int before = refreshes;
-    delegate->picker()->hostPicked(home.scratch());
+    hostAndWait(home.scratch());
     EXPECT_EQ(refreshes, before + 1);
     EXPECT_EQ(
         alerts,
@@ -137,7 +155,7 @@ TEST_F(HostPickingTest, TheRealCompanionPackagesAPickedFolderThatIsThenServed) {
     const QString picked = home.scratch() + "/My Site";
     test::writeFile(picked + "/index.html", page);
 
-    delegate->picker()->hostPicked(picked);
+    hostAndWait(picked);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     const QList<QuickHostPackage> packages = PackageDiscovery::quickHostPackages();
     ASSERT_EQ(packages.size(), 1);
@@ -162,7 +180,7 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
     test::writeFile(web + "/.env", "TOKEN=1");
     test::writeFile(web + "/.git/config", "url = https://token@example/x");
     ASSERT_TRUE(QFile::link(secrets + "/key.txt", web + "/key"));
-    delegate->picker()->hostPicked(web);
+    hostAndWait(web);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     const QString webPackage = PackageDiscovery::packagesFolder() + "/web";
     startedPaths << webPackage;
@@ -177,17 +195,146 @@ TEST_F(HostPickingTest, AHostilePickServesNothingItShouldNot) {
         "\n{\"packageDir\":\"" + QString(secrets).replace("/", "\\u002f") + "\"}\n";
     const QString pick = home.scratch() + "/" + QString(255 - forged.toUtf8().size(), 'A') + forged;
     test::writeFile(pick, "x");
-    delegate->picker()->hostPicked(pick);
+    hostAndWait(pick);
     ASSERT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
     for (const QuickHostPackage& package : PackageDiscovery::quickHostPackages()) {
         startedPaths << package.path;
     }
-    delegate->picker()->hostPicked(pick);  // "<name> 2" is too long
+    hostAndWait(pick);  // "<name> 2" is too long
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].startsWith("Couldn't host that|Can't create the package folder"))
         << alerts[0].toStdString();
     EXPECT_FALSE(registry.info(secrets));
     EXPECT_EQ(PackageDiscovery::quickHostPackages().size(), 2);
+}
+
+// A pick big enough to take a while: a sparse file costs the test no disk.
+QString makeBigPick(const QString& folder) {
+    test::writeFile(folder + "/notes.txt", "notes");
+    QFile big(folder + "/film.mkv");
+    big.open(QIODevice::WriteOnly);
+    big.resize(qint64(1) << 30);
+    return folder;
+}
+
+QWidget* pickRow(PanelView* view) {
+    for (QWidget* row : view->hosted().stack()->findChildren<QWidget*>(QStringLiteral("pickRow"))) {
+        if (!row->isHidden()) {
+            return row;
+        }
+    }
+    return nullptr;
+}
+
+// The panel keeps answering while the copy runs, shows how far it is, and
+// Cancel leaves nothing behind.
+TEST_F(HostPickingTest, ABigPickKeepsTheLoopTurningShowsProgressAndCancelLeavesNothing) {
+    useRealCompanion();
+    const QString picked = makeBigPick(home.scratch() + "/Holiday videos");
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+    delegate->picker()->hostPicked(picked);
+    ASSERT_TRUE(
+        test::waitUntil([&] { return pickRow(view()) != nullptr; }, std::chrono::seconds(30)));
+    EXPECT_GT(ticks, 2);
+    const QString text = pickRow(view())->findChild<ElidedLabel*>("titleLabel")->text();
+    EXPECT_TRUE(text.startsWith("Preparing Holiday videos\u2026")) << text.toStdString();
+    test::buttonTitled(pickRow(view()), "Cancel")->click();
+    ASSERT_TRUE(test::waitUntil([&] { return delegate->picker()->jobs().isEmpty(); },
+                                std::chrono::seconds(30)));
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
+    EXPECT_EQ(pickRow(view()), nullptr);
+    EXPECT_EQ(
+        QDir(PackageDiscovery::packagesFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+        QStringList{});
+}
+
+// A copy that fails midway, even with a package named, is never served: one
+// alert with the script's reason, and the half-made folder is gone.
+TEST_F(HostPickingTest, AFailedCopyEndsInOneAlertAndNoPackage) {
+    const QString dir = PackageDiscovery::packagesFolder() + "/Holiday videos";
+    const QByteArray quoted =
+        QJsonDocument(QJsonArray{dir}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
+    const QString reason =
+        "Not enough space on /home to copy Holiday videos (needs 1.0 GB, 412 MB free).";
+    test::writeFile(
+        delegate->picker()->hostMjsPath(),
+        "import fs from 'node:fs';\n"
+        "fs.mkdirSync(" +
+            quoted +
+            " + '/site', { recursive: true });\n"
+            "fs.writeFileSync(" +
+            quoted +
+            " + '/site/half.mkv', 'x');\n"
+            "console.log('making ' + JSON.stringify(" +
+            quoted +
+            "));\n"
+            "console.log('progress 0 1 1 1000000000');\n"
+            "console.log(JSON.stringify({ packageDir: " +
+            quoted +
+            " }));\n"
+            "console.error(" +
+            QJsonDocument(QJsonArray{reason}).toJson(QJsonDocument::Compact).chopped(1).mid(1) +
+            ");\n"
+            "process.exitCode = 1;\n");
+    hostAndWait(home.scratch());
+    EXPECT_EQ(alerts, QStringList{"Couldn't host that|" + reason});
+    EXPECT_FALSE(QFileInfo::exists(dir));
+    EXPECT_FALSE(registry.info(dir));
+}
+
+// Picking the same thing again while it is prepared shows the pick under way
+// at once and starts no second copy; quitting ends it.
+TEST_F(HostPickingTest, TheSamePickTwiceIsOneJobAndQuittingEndsIt) {
+    useRealCompanion();
+    const QString picked = makeBigPick(home.scratch() + "/Holiday videos");
+    delegate->picker()->hostPicked(picked);
+    delegate->picker()->hostPicked(picked + "/");
+    ASSERT_EQ(delegate->picker()->jobs().size(), 1);
+    EXPECT_EQ(delegate->picker()->progressRows().size(), 1);  // no half-second wait now
+    PickJob* job = delegate->picker()->jobs()[0];
+    ASSERT_TRUE(
+        test::waitUntil([&] { return !job->packageDir().isEmpty(); }, std::chrono::seconds(30)));
+    const QString made = job->packageDir();
+    delegate.reset();
+    EXPECT_FALSE(QFileInfo::exists(made));
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+// The same unchanged pick asks before copying again; each answer does what
+// it says.
+TEST_F(HostPickingTest, AnUnchangedPickAsksToHostItsPackageAgainOrCopyAnew) {
+    useRealCompanion();
+    const QString picked = home.scratch() + "/Notes";
+    test::writeFile(picked + "/a.txt", "a");
+    QStringList asked;
+    HostPicker::Reuse reply = HostPicker::Reuse::HostAgain;
+    delegate->picker()->setAsk(
+        [&](const QString& message, const QString&, std::function<void(HostPicker::Reuse)> answer) {
+            asked << message;
+            answer(reply);
+        });
+    const QString package = PackageDiscovery::packagesFolder() + "/Notes";
+    startedPaths << package << package + " 2";
+    hostAndWait(picked);
+    ASSERT_TRUE(registry.info(package));
+    EXPECT_TRUE(asked.isEmpty());
+    registry.stop(package);
+
+    hostAndWait(picked);
+    EXPECT_EQ(asked, QStringList{"Host \u201CNotes\u201D again?"});
+    EXPECT_TRUE(registry.info(package));
+    EXPECT_EQ(PackageDiscovery::quickHostPackages().size(), 1);
+
+    reply = HostPicker::Reuse::NewCopy;
+    hostAndWait(picked);
+    ASSERT_TRUE(test::waitUntil([&] { return delegate->picker()->jobs().isEmpty(); }));
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_TRUE(registry.info(package + " 2"));
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join("; ").toStdString();
 }
 
 TEST_F(HostPickingTest, OpenStartsInTheDefaultFolderAndHostsWhatIsPicked) {

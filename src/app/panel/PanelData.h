@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include "app/panel/rows/PickRow.h"
 #include "quickhost/QuickHostPackage.h"
 #include "scan/HostedPort.h"
 #include "store/RecentEvent.h"
@@ -14,6 +15,7 @@ struct PanelData {
     QString address;  // LAN address or "not connected"
     QString ssid;     // empty when no network name is known
     QList<HostedPort> servers;
+    QList<PickProgress> picks;  // shown above the servers
     bool hostedCollapsed = false;
     bool quickCollapsed = false;
     QList<QuickHostPackage> quick;

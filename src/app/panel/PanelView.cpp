@@ -22,6 +22,7 @@
 #include "app/controls/Style.h"
 #include "app/panel/rows/HostedRow.h"
 #include "app/panel/rows/PausedRow.h"
+#include "app/panel/rows/PickRow.h"
 #include "app/panel/rows/QuickHostRow.h"
 #include "app/panel/rows/RecentRow.h"
 #include "scan/DisplayText.h"
@@ -270,9 +271,12 @@ void PanelView::apply(const PanelData& data) {
 // Each applyX() brings one section up to date and returns its stack when the
 // rows changed, else null.
 QWidget* PanelView::applyHosted(const PanelData& data) {
-    m_hosted->show(data.hostedCollapsed, data.servers.isEmpty());
+    m_hosted->show(data.hostedCollapsed, data.servers.isEmpty() && data.picks.isEmpty());
     m_hosted->header()->setSuffix(countSuffix(data.servers.size()));
     QList<RowPlan> plans;
+    for (const PickProgress& pick : data.picks) {
+        plans.append({pickRowKey(pick), [this, pick] { return makePickRow(pick, m_actions); }});
+    }
     for (const HostedPort& server : data.servers) {
         plans.append({hostedRowKey(server, data.address), [this, server, address = data.address] {
                           return makeHostedRow(server, address, m_actions);

@@ -2,6 +2,7 @@
 // this machine.
 //
 //   varnholt-bench [--core] [--listeners N] [--runs N] [--slow-runs N] [--busy N:F]
+//   varnholt-bench --pick
 //   varnholt-bench --app [--listeners N] [--runs N] [--idle-seconds N] [--control PATH]
 //                        [--busy N:F]
 //   varnholt-bench --serve
@@ -13,6 +14,10 @@
 // --core (the default) starts its own servers on loopback, measures the
 // native scan against the command-line tools and prints medians and minima;
 // its last line is "ratios: cmdline/native=X ss/native=Y native_median_ms=Z".
+//
+// --pick picks a 1 GB file and a 20,000-file folder in the real app
+// (offscreen) and prints, per case, "pick-stall: <case> longest <N> ms,
+// served after <S> s": the longest the GUI event loop went without turning.
 //
 // --app times full panel refreshes in-process (offscreen), then watches the
 // real varnholt-control idle; its last line is "app: refresh_median_ms=A
@@ -32,6 +37,7 @@
 #include "AppBench.h"
 #include "BusyLoad.h"
 #include "CoreBench.h"
+#include "PickBench.h"
 #include "ServeBench.h"
 
 namespace {
@@ -68,6 +74,7 @@ int main(int argc, char** argv) {
     parser.addOption({"core", "Core data gathering: scans, port tests, one refresh (default)."});
     parser.addOption({"app", "The app: panel refresh time, idle CPU and memory of the real app."});
     parser.addOption({"serve", "The file server against python3 -m http.server and nginx."});
+    parser.addOption({"pick", "Picks a big file and a big folder; how long the panel stalls."});
     parser.addOption({"listeners", "Servers the bench starts for itself (default 10).", "N"});
     parser.addOption({"runs", "Timed runs of each native measure or refresh (default 30).", "N"});
     parser.addOption(
@@ -97,9 +104,14 @@ int main(int argc, char** argv) {
         std::printf("varnholt-bench %s\n", VARNHOLT_VERSION);
         return 0;
     }
-    if (int(parser.isSet("core")) + int(parser.isSet("app")) + int(parser.isSet("serve")) > 1) {
-        std::fprintf(stderr, "--core, --app and --serve are separate runs\n");
+    if (int(parser.isSet("core")) + int(parser.isSet("app")) + int(parser.isSet("serve")) +
+            int(parser.isSet("pick")) >
+        1) {
+        std::fprintf(stderr, "--core, --app, --serve and --pick are separate runs\n");
         return 2;
+    }
+    if (parser.isSet("pick")) {
+        return varnholt::bench::runPick(argc, argv);
     }
     if (parser.isSet("serve")) {
         QCoreApplication app(argc, argv);

@@ -27,6 +27,8 @@ public:
     virtual void resumePackage(const QString& path) = 0;
     // A PAUSED row's Remove: to the trash.
     virtual void trashPackage(const QString& title, const QString& path) = 0;
+    // A preparing pick's Cancel: stops its copy and removes what it made.
+    virtual void cancelPick(const QString& pickedPath) = 0;
     // A RECENT row's ✕.
     virtual void dismissRecent(const Store::RecentEvent& event) = 0;
 };
