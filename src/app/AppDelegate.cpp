@@ -300,12 +300,19 @@ void AppDelegate::stopServer(const HostedPort& server) {
 }
 
 void AppDelegate::startPackage(const QString& path) {
-    const bool started = m_registry.start(path).has_value();
-    const QString failure = m_registry.lastFailure();
+    // The row shows the server at once; its wait to listen runs on the
+    // event loop and only a failure comes back to say so.
+    m_registry.startInBackground(
+        path, [self = QPointer<AppDelegate>(this)](bool started, const QString& failure) {
+            if (!self) {
+                return;
+            }
+            self->refresh();
+            if (!started && !failure.isEmpty()) {
+                self->showAlert(QStringLiteral("Couldn't host that"), failure);
+            }
+        });
     refresh();
-    if (!started) {
-        showAlert(QStringLiteral("Couldn't host that"), failure);
-    }
 }
 
 void AppDelegate::stopPackage(const QString& title, const QString& path) {

@@ -159,11 +159,17 @@ void HostPicker::jobFinished(PickJob* job, const HostPicking::PickOutcome& outco
 
 void HostPicker::serve(const QString& packageDir) {
     Store::removePausedPath(packageDir);
-    const bool started = m_registry.start(packageDir).has_value();
+    m_registry.startInBackground(
+        packageDir, [self = QPointer<HostPicker>(this)](bool started, const QString& failure) {
+            if (!self) {
+                return;
+            }
+            emit self->refreshRequested();
+            if (!started && !failure.isEmpty() && self->m_alert) {
+                self->m_alert(QStringLiteral("Couldn't host that"), failure);
+            }
+        });
     emit refreshRequested();
-    if (!started && m_alert) {
-        m_alert(QStringLiteral("Couldn't host that"), m_registry.lastFailure());
-    }
 }
 
 void HostPicker::askAboutReuse(const QString& pickedPath, const QString& packageDir) {

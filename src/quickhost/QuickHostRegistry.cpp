@@ -1,7 +1,9 @@
 #include "QuickHostRegistry.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <signal.h>
 #include <unistd.h>
@@ -122,41 +124,91 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path) {
     if (!port) {
         return std::nullopt;
     }
-    const auto entry = launch(path, *port);
-    if (entry) {
-        m_running.insert(path, *entry);
-        qCInfo(lcQuickHost).noquote() << QStringLiteral("Serving %1 on port %2 (pid %3)")
-                                             .arg(path)
-                                             .arg(*port)
-                                             .arg(entry->pid);
-    }
-    return entry;
-}
-
-std::optional<QuickHostEntry> QuickHostRegistry::launch(const QString& path, qint64 port) {
-    // The package is served in place, from its own folder, which is also
-    // the server's working folder: that names it in a listing of processes.
-    const qint32 pid = shellBackground(
-        m_serverProgram, {"--bind", "0.0.0.0", "--port", QString::number(port), path}, path);
-    if (pid < 1) {
-        return fail(QStringLiteral("%1 could not be started.").arg(m_serverProgram));
+    const auto pid = spawn(path, *port);
+    if (!pid) {
+        return std::nullopt;
     }
     // Waiting for it (briefly) turns a server that cannot listen into a
     // failure the user hears about, instead of a row that says it runs. The
     // port must be held by this server: another program may have taken it
     // since it looked free, and then ours exits.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBindWaitMs);
-    while (!listensOn(pid, port) && std::chrono::steady_clock::now() < deadline) {
-        if (::kill(pid, 0) != 0) {
-            break;
-        }
+    while (!listensOn(*pid, *port) && std::chrono::steady_clock::now() < deadline &&
+           ::kill(*pid, 0) == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (::kill(pid, 0) != 0) {
-        return fail(
-            QStringLiteral("The server for port %1 stopped right after it started.").arg(port));
+    const QuickHostEntry entry{*pid, *port, ServerProcess::startTime(*pid)};
+    m_running.insert(path, entry);
+    if (!confirmStarted(path, entry)) {
+        return std::nullopt;
     }
-    return QuickHostEntry{pid, port, ServerProcess::startTime(pid)};
+    return entry;
+}
+
+void QuickHostRegistry::startInBackground(const QString& path, Started done) {
+    m_lastFailure.clear();
+    std::optional<qint64> port;
+    std::optional<qint32> pid;
+    if (const auto why = checkPackage(path)) {
+        fail(*why);
+    } else if ((port = choosePort())) {
+        pid = spawn(path, *port);
+    }
+    if (!pid) {
+        QTimer::singleShot(0, m_waits.get(), [done, why = m_lastFailure] { done(false, why); });
+        return;
+    }
+    const QuickHostEntry entry{*pid, *port, ServerProcess::startTime(*pid)};
+    m_running.insert(path, entry);
+    auto* wait = new QTimer(m_waits.get());
+    wait->setInterval(5);
+    auto since = std::make_shared<QElapsedTimer>();
+    since->start();
+    QObject::connect(wait, &QTimer::timeout, wait, [this, wait, since, path, entry, done] {
+        const bool dead = ::kill(entry.pid, 0) != 0;
+        if (!dead && !listensOn(entry.pid, entry.port) && since->elapsed() < kBindWaitMs) {
+            return;  // not yet
+        }
+        wait->deleteLater();
+        --m_startsUnderWay;
+        // Stopped (or started again) meanwhile, as the user asked: nothing
+        // failed, and the table already says what runs.
+        const auto now = info(path);
+        if (!now || now->pid != entry.pid) {
+            done(false, {});
+            return;
+        }
+        const bool started = confirmStarted(path, entry);
+        done(started, started ? QString() : m_lastFailure);
+    });
+    ++m_startsUnderWay;
+    wait->start();
+}
+
+std::optional<qint32> QuickHostRegistry::spawn(const QString& path, qint64 port) {
+    // The package is served in place, from its own folder, which is also
+    // the server's working folder: that names it in a listing of processes.
+    const qint32 pid = shellBackground(
+        m_serverProgram, {"--bind", "0.0.0.0", "--port", QString::number(port), path}, path);
+    if (pid < 1) {
+        fail(QStringLiteral("%1 could not be started.").arg(m_serverProgram));
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool QuickHostRegistry::confirmStarted(const QString& path, const QuickHostEntry& entry) {
+    if (::kill(entry.pid, 0) != 0) {
+        m_running.remove(path);
+        fail(QStringLiteral("The server for port %1 stopped right after it started.")
+                 .arg(entry.port));
+        return false;
+    }
+    qCInfo(lcQuickHost).noquote() << QStringLiteral("Serving %1 on port %2 (pid %3)")
+                                         .arg(path)
+                                         .arg(entry.port)
+                                         .arg(entry.pid);
+    return true;
 }
 
 std::optional<QuickHostEntry> QuickHostRegistry::fail(const QString& why) {

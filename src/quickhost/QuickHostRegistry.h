@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -37,7 +42,16 @@ public:
 
     std::optional<QuickHostEntry> info(const QString& path) const;
     // Absent when no server runs afterwards; lastFailure() then says why.
+    // Waits (up to kBindWaitMs) until the server listens.
     std::optional<QuickHostEntry> start(const QString& path);
+    // What the panel uses: the same start without the wait. It returns once
+    // the server is spawned, with its entry already in the table (so no
+    // other start takes its port); the wait until it listens runs on the
+    // event loop, and done hears there whether the server runs, or why not
+    // (no reason: it was stopped meanwhile, which is no failure).
+    using Started = std::function<void(bool started, const QString& failure)>;
+    void startInBackground(const QString& path, Started done);
+    int startsUnderWay() const { return m_startsUnderWay; }
     void stop(const QString& path);
     void pruneDead();
 
@@ -67,7 +81,10 @@ private:
     std::optional<QuickHostEntry> fail(const QString& why);
     std::optional<QString> checkPackage(const QString& path);
     std::optional<qint64> choosePort();
-    std::optional<QuickHostEntry> launch(const QString& path, qint64 port);
+    std::optional<qint32> spawn(const QString& path, qint64 port);
+    // The server a start spawned is running: it listens, or has not died
+    // before the wait ran out. Else it fails and leaves the table.
+    bool confirmStarted(const QString& path, const QuickHostEntry& entry);
     bool isSameProcess(const QuickHostEntry& entry) const;
 
     bool mayBeOurs(const HostedPort& server) const;
@@ -77,6 +94,9 @@ private:
     // Servers adopt() already found to be no package's, so a refresh does
     // not look them up again.
     QSet<qint32> m_strangers;
+    // Owns the waits of starts in the background: none outlives the registry.
+    std::unique_ptr<QObject> m_waits = std::make_unique<QObject>();
+    int m_startsUnderWay = 0;
 };
 
 }  // namespace varnholt

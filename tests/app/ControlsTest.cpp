@@ -40,8 +40,8 @@ TEST(ClosureButtonTest, FixedWidthIsTheLeastAndGrowsToFitItsTitle) {
     const QString longer = QStringLiteral("A much longer title");
     for (const bool small : {true, false}) {
         ClosureButton button(longer, small, 50, {});
-        const int title = static_cast<int>(std::ceil(
-            QFontMetricsF(ClosureButton::standardFont(small)).horizontalAdvance(longer)));
+        const int title = static_cast<int>(
+            std::ceil(QFontMetricsF(ClosureButton::standardFont(small)).horizontalAdvance(longer)));
         EXPECT_EQ(button.width(), title + (small ? 12 : 16));
         EXPECT_EQ(button.sizeHint().width(), button.width());
     }

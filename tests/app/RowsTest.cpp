@@ -203,6 +203,7 @@ TEST_F(RowsTest, AStartThatFailsSaysWhy) {
     Store::logRecent("Gone", "stopped", gone);
     delegate->refresh();
     click(view()->recent().stack(), "Gone", "Restart");
+    ASSERT_TRUE(test::waitUntil([&] { return !alerts.isEmpty(); }));
     EXPECT_EQ(alerts,
               QStringList{"Couldn't host that|The package folder " + gone + " does not exist."});
 }
@@ -240,6 +241,7 @@ TEST_F(RowsTest, APackageNamedInBadUtf8IsListedAndRefusedWithAReason) {
     const QString title = QStringLiteral("Caf\uFFFD");
     ASSERT_NE(rowFor(view()->quick().stack(), title), nullptr);
     click(view()->quick().stack(), title, "Start");
+    ASSERT_TRUE(test::waitUntil([&] { return !alerts.isEmpty(); }));
     EXPECT_EQ(alerts, QStringList{"Couldn't host that|The name \u201C" + title +
                                   "\u201D is not valid UTF-8, so it can't be hosted. Rename it "
                                   "and try again."});

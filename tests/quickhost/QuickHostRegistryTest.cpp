@@ -542,5 +542,59 @@ TEST_F(QuickHostRegistryTest, AdoptsTheServerOfAPackageFromAnEarlierRun) {
     EXPECT_TRUE(test::waitUntilGone(entry->pid, std::chrono::seconds(5)));
 }
 
+// The panel's start returns at once with the server in the table; whether it
+// came up is told later, on the event loop.
+TEST_F(QuickHostRegistryTest, AStartInTheBackgroundReportsOnTheEventLoop) {
+    QuickHostRegistry reg = registry(4);
+    struct Outcome {
+        bool started = false;
+        QString failure;
+    };
+    std::optional<Outcome> outcome;
+    const auto record = [&](bool started, const QString& failure) {
+        outcome = Outcome{started, failure};
+    };
+
+    const QString pkg = makePackage("Quick");
+    writeFile(pkg + "/index.html", "quick");
+    reg.startInBackground(pkg, record);
+    const auto entry = reg.info(pkg);
+    ASSERT_TRUE(entry);
+    m_pids.push_back(entry->pid);
+    EXPECT_FALSE(outcome);  // never from inside the call
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_TRUE(outcome->started);
+    EXPECT_EQ(httpGet(entry->port, "/")->body, "quick");
+    EXPECT_EQ(reg.startsUnderWay(), 0);
+
+    // Stopped before it listened: nothing failed.
+    outcome.reset();
+    reg.stop(pkg);
+    reg.startInBackground(pkg, record);
+    reg.stop(pkg);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_FALSE(outcome->started);
+    EXPECT_EQ(outcome->failure, "");
+
+    // A server that dies at once is a failure, and leaves the table.
+    const QString dying = m_scratch + "/dying-server";
+    writeFile(dying, "#!/bin/sh\nexit 1\n");
+    ::chmod(QFile::encodeName(dying).constData(), 0700);
+    QuickHostRegistry broken(m_root, m_firstPort, m_firstPort + 3, dying);
+    outcome.reset();
+    broken.startInBackground(pkg, record);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_FALSE(outcome->started);
+    EXPECT_TRUE(outcome->failure.contains("stopped right after it started"));
+    EXPECT_FALSE(broken.info(pkg));
+
+    // One that cannot start at all says why, also from the event loop.
+    outcome.reset();
+    reg.startInBackground(m_scratch + "/missing", record);
+    EXPECT_FALSE(outcome);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_TRUE(outcome->failure.contains("does not exist"));
+}
+
 }  // namespace
 }  // namespace varnholt

@@ -149,7 +149,9 @@ int runPick(int& argc, char** argv) {
         return 1;
     }
 
-    QuickHostRegistry registry(home.path() + QStringLiteral("/quick"));
+    // The server the build made, as the installed app has its own beside it.
+    QuickHostRegistry registry(home.path() + QStringLiteral("/quick"), QuickHostRegistry::kFirstPort,
+                               QuickHostRegistry::kLastPort, QStringLiteral(VARNHOLT_SERVE_PATH));
     QString failure;
     AppHooks hooks;
     hooks.alert = [&failure](const QString& message, const QString& informative) {
