@@ -56,20 +56,7 @@ bool positive(QCommandLineParser& parser, const QString& name, int& value) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The app mode needs a widget application set up in its temporary home,
-    // so options are read before any application object exists.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Measures what Varnholt Control's data gathering and the app itself cost.");
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+void addOptions(QCommandLineParser& parser) {
     // Modes: each is one flag and one run function; --core is the default.
     parser.addOption({"core", "Core data gathering: scans, port tests, one refresh (default)."});
     parser.addOption({"app", "The app: panel refresh time, idle CPU and memory of the real app."});
@@ -87,6 +74,58 @@ int main(int argc, char** argv) {
                       "Measure under load: N node processes holding F open files each "
                       "(e.g. 30:1000).",
                       "N:F"});
+}
+
+// --core (the default) and --app, which share the load and listener options.
+int runMeasures(QCommandLineParser& parser, int& argc, char** argv) {
+    int busyProcesses = 0;
+    int busyFiles = 0;
+    if (parser.isSet("busy") &&
+        !varnholt::bench::BusyLoad::parse(parser.value("busy"), busyProcesses, busyFiles)) {
+        std::fprintf(stderr, "--busy needs N:F, 1-200 processes of 1-10000 files each\n");
+        return 2;
+    }
+
+    if (parser.isSet("app")) {
+        varnholt::bench::AppOptions options;
+        options.control = parser.value("control");
+        options.busyProcesses = busyProcesses;
+        options.busyFiles = busyFiles;
+        if (!positive(parser, "listeners", options.listeners) ||
+            !positive(parser, "runs", options.runs) ||
+            !positive(parser, "idle-seconds", options.idleSeconds)) {
+            return 2;
+        }
+        return varnholt::bench::runApp(argc, argv, options);
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("varnholt-bench");
+    varnholt::bench::CoreOptions core;
+    core.busyProcesses = busyProcesses;
+    core.busyFiles = busyFiles;
+    if (!positive(parser, "listeners", core.listeners) || !positive(parser, "runs", core.runs) ||
+        !positive(parser, "slow-runs", core.slowRuns)) {
+        return 2;
+    }
+    return varnholt::bench::runCore(core);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The app mode needs a widget application set up in its temporary home,
+    // so options are read before any application object exists.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Measures what Varnholt Control's data gathering and the app itself cost.");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    addOptions(parser);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n", parser.errorText().toUtf8().constData());
         return 2;
@@ -120,35 +159,5 @@ int main(int argc, char** argv) {
         return varnholt::bench::runServe(serve);
     }
 
-    int busyProcesses = 0;
-    int busyFiles = 0;
-    if (parser.isSet("busy") &&
-        !varnholt::bench::BusyLoad::parse(parser.value("busy"), busyProcesses, busyFiles)) {
-        std::fprintf(stderr, "--busy needs N:F, 1-200 processes of 1-10000 files each\n");
-        return 2;
-    }
-
-    if (parser.isSet("app")) {
-        varnholt::bench::AppOptions options;
-        options.control = parser.value("control");
-        options.busyProcesses = busyProcesses;
-        options.busyFiles = busyFiles;
-        if (!positive(parser, "listeners", options.listeners) ||
-            !positive(parser, "runs", options.runs) ||
-            !positive(parser, "idle-seconds", options.idleSeconds)) {
-            return 2;
-        }
-        return varnholt::bench::runApp(argc, argv, options);
-    }
-
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("varnholt-bench");
-    varnholt::bench::CoreOptions core;
-    core.busyProcesses = busyProcesses;
-    core.busyFiles = busyFiles;
-    if (!positive(parser, "listeners", core.listeners) || !positive(parser, "runs", core.runs) ||
-        !positive(parser, "slow-runs", core.slowRuns)) {
-        return 2;
-    }
-    return varnholt::bench::runCore(core);
+    return runMeasures(parser, argc, argv);
 }
