@@ -77,6 +77,7 @@ TEST(ContainerListing, PublishedPortsReplaceWhatTheSocketTableShowed) {
         HostScanner::withContainers({ownNode, forwarder, hidden, rootless},
                                     ContainerListing::parseDocker(recorded("docker-ps")) +
                                         ContainerListing::parsePodman(recorded("podman-ps")));
+    const QByteArray podmanId = kPodmanWeb.toLatin1();
     const struct {
         qint64 port;
         const char* name;
@@ -89,7 +90,7 @@ TEST(ContainerListing, PublishedPortsReplaceWhatTheSocketTableShowed) {
         {5432, "db (postgres:16)", "LOCAL", "a81c0d2e7f11"},
         {7000, "container", "NET", ""},
         {8080, "web (nginx:1.27)", "NET", "3f4e8a1b2c9d"},  // IPv4 and IPv6: one row
-        {8081, "web2 (nginx:1.27)", "NET", kPodmanWeb.toLatin1().constData()},
+        {8081, "web2 (nginx:1.27)", "NET", podmanId.constData()},
         {9000, "admin (ghcr.io/acme/dns-admin:2)", "NET", "0d15ea5e0001"},
         {9001, "admin (ghcr.io/acme/dns-admin:2)", "NET", "0d15ea5e0001"},
     };
