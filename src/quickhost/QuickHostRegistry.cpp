@@ -11,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "LinkToken.h"
 #include "Log.h"
 #include "NameCheck.h"
 #include "OldCopies.h"
@@ -93,7 +94,7 @@ std::optional<QString> QuickHostRegistry::checkPackage(const QString& path) {
     return std::nullopt;
 }
 
-std::optional<qint64> QuickHostRegistry::choosePort() {
+std::optional<qint64> QuickHostRegistry::choosePort(qint64 preferred) {
     const auto range =
         PortPolicy::bindableRange(m_firstPort, m_lastPort, PortPolicy::lowestBindablePort());
     if (!range) {
@@ -102,6 +103,10 @@ std::optional<qint64> QuickHostRegistry::choosePort() {
                  .arg(m_firstPort)
                  .arg(m_lastPort));
         return std::nullopt;
+    }
+    if (preferred >= range->first && preferred <= range->second && !isPortOfOurs(preferred) &&
+        HostScanner::isFreePort(preferred)) {
+        return preferred;
     }
     // A server started a moment ago may not listen yet, so its port still
     // looks free; it is taken all the same.
@@ -115,17 +120,9 @@ std::optional<qint64> QuickHostRegistry::choosePort() {
     return port;
 }
 
-std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path) {
-    m_lastFailure.clear();
-    if (const auto why = checkPackage(path)) {
-        return fail(*why);
-    }
-    const auto port = choosePort();
-    if (!port) {
-        return std::nullopt;
-    }
-    const auto pid = spawn(path, *port);
-    if (!pid) {
+std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, ServeOptions options) {
+    const auto entry = spawnChecked(path, options);
+    if (!entry) {
         return std::nullopt;
     }
     // Waiting for it (briefly) turns a server that cannot listen into a
@@ -133,33 +130,104 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path) {
     // port must be held by this server: another program may have taken it
     // since it looked free, and then ours exits.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBindWaitMs);
-    while (!listensOn(*pid, *port) && std::chrono::steady_clock::now() < deadline &&
-           ::kill(*pid, 0) == 0) {
+    while (!listensOn(entry->pid, entry->port) && std::chrono::steady_clock::now() < deadline &&
+           ::kill(entry->pid, 0) == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const QuickHostEntry entry{*pid, *port, ServerProcess::startTime(*pid)};
-    m_running.insert(path, entry);
-    if (!confirmStarted(path, entry)) {
+    if (!confirmStarted(path, *entry)) {
         return std::nullopt;
     }
     return entry;
 }
 
-void QuickHostRegistry::startInBackground(const QString& path, Started done) {
-    m_lastFailure.clear();
-    std::optional<qint64> port;
-    std::optional<qint32> pid;
-    if (const auto why = checkPackage(path)) {
-        fail(*why);
-    } else if ((port = choosePort())) {
-        pid = spawn(path, *port);
-    }
-    if (!pid) {
+void QuickHostRegistry::startInBackground(const QString& path, Started done, ServeOptions options) {
+    const auto entry = spawnChecked(path, options);
+    if (!entry) {
         QTimer::singleShot(0, m_waits.get(), [done, why = m_lastFailure] { done(false, why); });
         return;
     }
-    const QuickHostEntry entry{*pid, *port, ServerProcess::startTime(*pid)};
+    waitUntilListening(path, *entry, std::move(done));
+}
+
+void QuickHostRegistry::restartInBackground(const QString& path, ServeOptions options,
+                                            Started done) {
+    const auto old = info(path);
+    if (!old) {
+        startInBackground(path, std::move(done), options);
+        return;
+    }
+    stop(path);
+    // The old server lets go of its port within the stop's grace time; the
+    // new one waits for that (on the event loop) to keep the same address.
+    auto* wait = new QTimer(m_waits.get());
+    wait->setInterval(10);
+    auto since = std::make_shared<QElapsedTimer>();
+    since->start();
+    ++m_startsUnderWay;
+    QObject::connect(wait, &QTimer::timeout, wait, [=, this] {
+        const bool gone = ::kill(old->pid, 0) != 0 || !isSameProcess(*old);
+        if (!gone && since->elapsed() < 2 * kBindWaitMs) {
+            return;
+        }
+        wait->deleteLater();
+        --m_startsUnderWay;
+        if (info(path)) {
+            done(false, {});  // started again meanwhile, as the user asked
+            return;
+        }
+        const auto entry = spawnChecked(path, options, old->port);
+        if (!entry) {
+            done(false, m_lastFailure);
+            return;
+        }
+        waitUntilListening(path, *entry, done);
+    });
+    wait->start();
+}
+
+std::optional<QuickHostEntry> QuickHostRegistry::spawnChecked(const QString& path,
+                                                              ServeOptions options,
+                                                              qint64 preferredPort) {
+    m_lastFailure.clear();
+    if (const auto why = checkPackage(path)) {
+        return fail(*why);
+    }
+    QString token;
+    if (options.privately) {
+        const auto made = LinkToken::make();
+        if (!made) {
+            return fail(
+                QStringLiteral("The system's random source could not be read, so no "
+                               "private link could be made."));
+        }
+        token = *made;
+    }
+    const auto port = choosePort(preferredPort);
+    if (!port) {
+        return std::nullopt;
+    }
+    // The package is served in place, from its own folder, which is also
+    // the server's working folder: that names it in a listing of processes.
+    // The token goes in the environment, which other users cannot read; an
+    // empty one keeps a token of our own environment from leaking in.
+    QStringList arguments{"--bind", "0.0.0.0", "--port", QString::number(*port)};
+    const bool uploads = options.privately && options.uploads;
+    if (uploads) {
+        arguments << QStringLiteral("--allow-uploads");
+    }
+    arguments << path;
+    const qint32 pid = shellBackground(m_serverProgram, arguments, path,
+                                       {QStringLiteral("VARNHOLT_SERVE_TOKEN=") + token});
+    if (pid < 1) {
+        return fail(QStringLiteral("%1 could not be started.").arg(m_serverProgram));
+    }
+    const QuickHostEntry entry{pid, *port, ServerProcess::startTime(pid), token, uploads};
     m_running.insert(path, entry);
+    return entry;
+}
+
+void QuickHostRegistry::waitUntilListening(const QString& path, const QuickHostEntry& entry,
+                                           Started done) {
     auto* wait = new QTimer(m_waits.get());
     wait->setInterval(5);
     auto since = std::make_shared<QElapsedTimer>();
@@ -185,18 +253,6 @@ void QuickHostRegistry::startInBackground(const QString& path, Started done) {
     wait->start();
 }
 
-std::optional<qint32> QuickHostRegistry::spawn(const QString& path, qint64 port) {
-    // The package is served in place, from its own folder, which is also
-    // the server's working folder: that names it in a listing of processes.
-    const qint32 pid = shellBackground(
-        m_serverProgram, {"--bind", "0.0.0.0", "--port", QString::number(port), path}, path);
-    if (pid < 1) {
-        fail(QStringLiteral("%1 could not be started.").arg(m_serverProgram));
-        return std::nullopt;
-    }
-    return pid;
-}
-
 bool QuickHostRegistry::confirmStarted(const QString& path, const QuickHostEntry& entry) {
     if (::kill(entry.pid, 0) != 0) {
         m_running.remove(path);
@@ -204,10 +260,14 @@ bool QuickHostRegistry::confirmStarted(const QString& path, const QuickHostEntry
                  .arg(entry.port));
         return false;
     }
-    qCInfo(lcQuickHost).noquote() << QStringLiteral("Serving %1 on port %2 (pid %3)")
+    const QString how = !entry.isPrivate() ? QString()
+                        : entry.uploads    ? QStringLiteral(", privately, taking uploads")
+                                           : QStringLiteral(", privately");
+    qCInfo(lcQuickHost).noquote() << QStringLiteral("Serving %1 on port %2 (pid %3)%4")
                                          .arg(path)
                                          .arg(entry.port)
-                                         .arg(entry.pid);
+                                         .arg(entry.pid)
+                                         .arg(how);
     return true;
 }
 
@@ -272,7 +332,8 @@ void QuickHostRegistry::adopt(const QList<HostedPort>& servers,
             continue;
         }
         unserved.removeIf([&](const QuickHostPackage& p) { return p.path == *path; });
-        m_running.insert(*path, QuickHostEntry{server.pid, server.port, facts->startTime});
+        m_running.insert(*path, QuickHostEntry{server.pid, server.port, facts->startTime,
+                                               facts->token, ServerAdoption::takesUploads(*facts)});
         qCInfo(lcQuickHost).noquote()
             << QStringLiteral(
                    "Took back the server of %1 on port %2 (pid %3), started by an "

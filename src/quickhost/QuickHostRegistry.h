@@ -14,6 +14,7 @@
 
 #include "QuickHostEntry.h"
 #include "QuickHostPackage.h"
+#include "ServeOptions.h"
 #include "scan/HostedPort.h"
 
 namespace varnholt {
@@ -41,16 +42,22 @@ public:
     static constexpr int kBindWaitMs = 1000;
 
     std::optional<QuickHostEntry> info(const QString& path) const;
+    // Every server the registry knows, by package path.
+    const QHash<QString, QuickHostEntry>& running() const { return m_running; }
     // Absent when no server runs afterwards; lastFailure() then says why.
     // Waits (up to kBindWaitMs) until the server listens.
-    std::optional<QuickHostEntry> start(const QString& path);
+    std::optional<QuickHostEntry> start(const QString& path, ServeOptions options = {});
     // What the panel uses: the same start without the wait. It returns once
     // the server is spawned, with its entry already in the table (so no
     // other start takes its port); the wait until it listens runs on the
     // event loop, and done hears there whether the server runs, or why not
     // (no reason: it was stopped meanwhile, which is no failure).
     using Started = std::function<void(bool started, const QString& failure)>;
-    void startInBackground(const QString& path, Started done);
+    void startInBackground(const QString& path, Started done, ServeOptions options = {});
+    // Serves a running package anew with other options (a private link, a
+    // new one, uploads): the old server stops first, so an old link stops
+    // working at once, and the new one takes the same port when it can.
+    void restartInBackground(const QString& path, ServeOptions options, Started done);
     int startsUnderWay() const { return m_startsUnderWay; }
     void stop(const QString& path);
     void pruneDead();
@@ -80,8 +87,12 @@ private:
     bool isPortOfOurs(qint64 port) const;
     std::optional<QuickHostEntry> fail(const QString& why);
     std::optional<QString> checkPackage(const QString& path);
-    std::optional<qint64> choosePort();
-    std::optional<qint32> spawn(const QString& path, qint64 port);
+    std::optional<qint64> choosePort(qint64 preferred = 0);
+    // Checks the package, takes a port and starts its server, whose entry is
+    // in the table when it returns; absent on failure (lastFailure says why).
+    std::optional<QuickHostEntry> spawnChecked(const QString& path, ServeOptions options,
+                                               qint64 preferredPort = 0);
+    void waitUntilListening(const QString& path, const QuickHostEntry& entry, Started done);
     // The server a start spawned is running: it listens, or has not died
     // before the wait ran out. Else it fails and leaves the table.
     bool confirmStarted(const QString& path, const QuickHostEntry& entry);

@@ -30,8 +30,7 @@ std::optional<ReceivedFile> parseLine(const QByteArray& line) {
 QByteArray line(const ReceivedFile& file) {
     const QByteArray name = file.name.toUtf8();
     const QByteArray from = file.from.toUtf8();
-    if (name.isEmpty() || from.isEmpty() || file.size < 0 || hasControl(name) ||
-        hasControl(from)) {
+    if (name.isEmpty() || from.isEmpty() || file.size < 0 || hasControl(name) || hasControl(from)) {
         return {};
     }
     return name + '\t' + QByteArray::number(file.size) + '\t' + from + '\n';

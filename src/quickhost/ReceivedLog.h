@@ -11,9 +11,9 @@ namespace varnholt {
 // One file a visitor uploaded into a package's "Received" folder, as the
 // file server records it and the app announces it.
 struct ReceivedFile {
-    QString name;      // its final name inside "Received"
-    qint64 size = 0;   // bytes
-    QString from;      // the sender's address, as text
+    QString name;     // its final name inside "Received"
+    qint64 size = 0;  // bytes
+    QString from;     // the sender's address, as text
 
     bool operator==(const ReceivedFile&) const = default;
 };

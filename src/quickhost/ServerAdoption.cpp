@@ -7,7 +7,8 @@ namespace varnholt::ServerAdoption {
 
 namespace {
 
-// The port and the folder of "varnholt-serve [--bind A] --port P FOLDER".
+// The port and the folder of
+// "varnholt-serve [--bind A] [--allow-uploads] --port P FOLDER".
 bool readArguments(const QStringList& arguments, qint64& port, QString& folder) {
     port = -1;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -20,6 +21,8 @@ bool readArguments(const QStringList& arguments, qint64& port, QString& folder) 
                 port = ok ? port : -1;
             }
             ++i;
+        } else if (argument == QLatin1String("--allow-uploads")) {
+            continue;
         } else if (folder.isEmpty() && !argument.startsWith(QLatin1String("--"))) {
             folder = argument;
         } else {
@@ -30,6 +33,11 @@ bool readArguments(const QStringList& arguments, qint64& port, QString& folder) 
 }
 
 }  // namespace
+
+bool takesUploads(const ServerProcess::Facts& facts) {
+    // Only a private server accepts them, whatever it was told.
+    return !facts.token.isEmpty() && facts.arguments.contains(QLatin1String("--allow-uploads"));
+}
 
 std::optional<QString> packageOf(const HostedPort& server, const ServerProcess::Facts& facts,
                                  const Claim& claim, const QList<QuickHostPackage>& packages) {

@@ -28,4 +28,8 @@ struct Claim {
 std::optional<QString> packageOf(const HostedPort& server, const ServerProcess::Facts& facts,
                                  const Claim& claim, const QList<QuickHostPackage>& packages);
 
+// Whether a server taken back accepts uploads: it was started with
+// --allow-uploads and serves privately.
+bool takesUploads(const ServerProcess::Facts& facts);
+
 }  // namespace varnholt::ServerAdoption

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +17,14 @@ struct Facts {
     uid_t owner = 0;        // its real user
     QStringList arguments;  // its argument vector, program name first
     qint64 startTime = 0;   // when it started, in the kernel's units; 0 unknown
+    // Its private link's secret, from the environment it was started with
+    // (readable by its owner only); empty when it serves openly.
+    QString token{};
 };
+
+// The value of one variable in an environment block as the system lists it
+// (NAME=value entries, each ended by NUL); empty when absent.
+QByteArray environmentValue(const QByteArray& block, const QByteArray& name);
 
 // Absent when the process is gone or cannot be read.
 std::optional<Facts> read(qint32 pid);

@@ -55,6 +55,8 @@ std::optional<Facts> read(qint32 pid) {
     if (!facts.arguments.isEmpty() && cmdline.endsWith('\0')) {
         facts.arguments.removeLast();
     }
+    facts.token = QString::fromLatin1(
+        environmentValue(readSmall(procPath(pid, "environ")), "VARNHOLT_SERVE_TOKEN"));
     facts.startTime = startTime(pid);
     if (facts.executable.isEmpty() || facts.startTime == 0) {
         return std::nullopt;

@@ -27,6 +27,9 @@ struct HostedPort {
     // port is known from the socket table alone.
     QString engine{};
     QString containerId{};
+    // What follows "http://ADDRESS:PORT/" in the links the row hands out:
+    // a private quick host's secret path, empty for everything else.
+    QString linkPath{};
 };
 
 }  // namespace varnholt

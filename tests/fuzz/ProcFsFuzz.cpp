@@ -1,5 +1,7 @@
-// What the /proc readers parse: descriptor links and raw command lines.
+// What the /proc readers parse: descriptor links, raw command lines and a
+// server's environment block.
 #include "FuzzInput.h"
+#include "quickhost/ServerProcess.h"
 #include "scan/native/ProcFs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -12,5 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (qsizetype i = 0; i + 1 < line.size(); ++i) {
         fuzz::require(line[i] != QLatin1Char('\n') && line[i] != QLatin1Char('\0'));
     }
+    // A value never runs into the next entry.
+    fuzz::require(!ServerProcess::environmentValue(in[2], "VARNHOLT_SERVE_TOKEN").contains('\0'));
     return 0;
 }
