@@ -25,6 +25,7 @@ const QString kPanelCollapsed = QStringLiteral("panelCollapsed");
 const QString kRecentEvents = QStringLiteral("recentEvents");
 const QString kNotifyWhenExposed = QStringLiteral("notifyWhenExposed");
 const QString kShowEveryListener = QStringLiteral("showEveryListener");
+const QString kShareNewHostsPrivately = QStringLiteral("shareNewHostsPrivately");
 
 // Every read goes through the one parsed reading of the file, read again
 // whenever the file changed; every write goes to disk before it returns.
@@ -167,6 +168,14 @@ bool showEveryListener() {
 
 void setShowEveryListener(bool value) {
     write(kShowEveryListener, value);
+}
+
+bool shareNewHostsPrivately() {
+    return boolFrom(read(kShareNewHostsPrivately));
+}
+
+void setShareNewHostsPrivately(bool value) {
+    write(kShareNewHostsPrivately, value);
 }
 
 bool panelCollapsed() {

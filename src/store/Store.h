@@ -44,6 +44,11 @@ void setNotifyWhenExposed(bool value);
 bool showEveryListener();
 void setShowEveryListener(bool value);
 
+// Whether a newly hosted package gets a private link rather than the bare
+// address; off when unset, so hosting behaves as it always did.
+bool shareNewHostsPrivately();
+void setShareNewHostsPrivately(bool value);
+
 // The recent log, newest first.
 QList<RecentEvent> recent();
 void setRecent(const QList<RecentEvent>& events);

@@ -76,7 +76,8 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
     ASSERT_NE(delegate->panel()->titleMenu(), nullptr);
     EXPECT_EQ(actionTexts(delegate->panel()->titleMenu()),
               (QStringList{"Notify When a Server Opens to the Network", "Start at Login",
-                           "Show Every Listening Program", "-", "Quit Varnholt"}));
+                           "Show Every Listening Program", "Share New Hosts Privately", "-",
+                           "Quit Varnholt"}));
     delegate->panel()->titleMenu()->close();
 
     // ✕ and Escape minimise, so the taskbar can bring the panel back.
@@ -94,10 +95,10 @@ TEST_F(DesktopTest, WithoutATrayThePanelIsAnOrdinaryWindowUntilATrayAppears) {
     delegate->timerFired();
     EXPECT_TRUE(delegate->panel()->hasTray());
     ASSERT_NE(delegate->statusItem()->icon(), nullptr);
-    EXPECT_EQ(
-        actionTexts(delegate->statusItem()->icon()->contextMenu()),
-        (QStringList{"Show/Hide Panel", "-", "Notify When a Server Opens to the Network",
-                     "Start at Login", "Show Every Listening Program", "-", "Quit Varnholt"}));
+    EXPECT_EQ(actionTexts(delegate->statusItem()->icon()->contextMenu()),
+              (QStringList{"Show/Hide Panel", "-", "Notify When a Server Opens to the Network",
+                           "Start at Login", "Show Every Listening Program",
+                           "Share New Hosts Privately", "-", "Quit Varnholt"}));
     EXPECT_EQ(panel->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
     EXPECT_TRUE(panel->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(panel->isVisible());

@@ -368,10 +368,18 @@ TEST(PreferenceItems, MenuItemsStoreTheirStateAndReadItBackOnOpening) {
     addPreferenceItems(
         &menu, [&](const QString& message, const QString&) { alerts << message; },
         [&] { ++listingChanges; });
-    ASSERT_EQ(menu.actions().size(), 3);
+    ASSERT_EQ(menu.actions().size(), 4);
     QAction* notify = menu.actions()[0];
     QAction* login = menu.actions()[1];
     QAction* every = menu.actions()[2];
+    QAction* privately = menu.actions()[3];
+    EXPECT_EQ(privately->text(), "Share New Hosts Privately");
+    EXPECT_FALSE(privately->isChecked());  // a fresh install shares as before
+    privately->trigger();
+    EXPECT_TRUE(Store::shareNewHostsPrivately());
+    Store::setShareNewHostsPrivately(false);
+    emit menu.aboutToShow();
+    EXPECT_FALSE(privately->isChecked());
     EXPECT_EQ(every->text(), "Show Every Listening Program");
     EXPECT_FALSE(every->isChecked());
     every->trigger();

@@ -39,12 +39,20 @@ void addPreferenceItems(QMenu* menu, PreferenceAlert alert, std::function<void()
         }
     });
 
-    QObject::connect(menu, &QMenu::aboutToShow, notify, [notify, login, every] {
+    QAction* privately = menu->addAction(QString::fromUtf8(kSharePrivatelyTitle));
+    privately->setCheckable(true);
+    privately->setChecked(Store::shareNewHostsPrivately());
+    QObject::connect(privately, &QAction::toggled, menu,
+                     [](bool checked) { Store::setShareNewHostsPrivately(checked); });
+
+    QObject::connect(menu, &QMenu::aboutToShow, notify, [notify, login, every, privately] {
         const QSignalBlocker quiet(notify);
         const QSignalBlocker quietEvery(every);
+        const QSignalBlocker quietPrivately(privately);
         notify->setChecked(Store::notifyWhenExposed());
         login->setChecked(Autostart::isEnabled());
         every->setChecked(Store::showEveryListener());
+        privately->setChecked(Store::shareNewHostsPrivately());
     });
 }
 

@@ -14,6 +14,7 @@ using PreferenceAlert = std::function<void(const QString& message, const QString
 inline constexpr char kNotifyItemTitle[] = "Notify When a Server Opens to the Network";
 inline constexpr char kStartAtLoginTitle[] = "Start at Login";
 inline constexpr char kEveryListenerTitle[] = "Show Every Listening Program";
+inline constexpr char kSharePrivatelyTitle[] = "Share New Hosts Privately";
 
 // Adds the app's checkable preferences to a menu (the tray's, or any other
 // menu that offers the tray's commands). Their checks are read afresh each
