@@ -120,7 +120,14 @@ bool AppDelegate::launch() {
 
 void AppDelegate::buildWindow() {
     m_panel = PanelWindow::create(
-        this, [this](const QString& path) { return m_registry.info(path); },
+        this,
+        [this](const QString& path) {
+            auto entry = m_registry.info(path);
+            if (entry) {
+                entry->received = m_sharing.received(path);
+            }
+            return entry;
+        },
         m_hooks.compositorProbe, this);
     if (!m_panel) {
         return;
@@ -261,6 +268,7 @@ PanelData AppDelegate::gather() {
     data.paused = PackageDiscovery::pausedPackages(settings.pausedPaths);
     // Servers an earlier run started show as running again.
     m_registry.adopt(data.servers, data.quick + data.paused);
+    m_sharing.follow(m_registry, data, m_hooks.exposure);
     return data;
 }
 
@@ -299,19 +307,34 @@ void AppDelegate::stopServer(const HostedPort& server) {
     Store::logRecent(server.friendlyName, QStringLiteral("stopped"));
 }
 
+QuickHostRegistry::Started AppDelegate::reportStart() {
+    return [self = QPointer<AppDelegate>(this)](bool started, const QString& failure) {
+        if (!self) {
+            return;
+        }
+        self->refresh();
+        if (!started && !failure.isEmpty()) {
+            self->showAlert(QStringLiteral("Couldn't host that"), failure);
+        }
+    };
+}
+
 void AppDelegate::startPackage(const QString& path) {
     // The row shows the server at once; its wait to listen runs on the
-    // event loop and only a failure comes back to say so.
-    m_registry.startInBackground(
-        path, [self = QPointer<AppDelegate>(this)](bool started, const QString& failure) {
-            if (!self) {
-                return;
-            }
-            self->refresh();
-            if (!started && !failure.isEmpty()) {
-                self->showAlert(QStringLiteral("Couldn't host that"), failure);
-            }
-        });
+    // event loop and only a failure comes back to say so. Uploads are never
+    // carried over to a new server: the user turns them on each time.
+    const bool privately = m_privately.value(path, Store::shareNewHostsPrivately());
+    m_registry.startInBackground(path, reportStart(), {privately, false});
+    refresh();
+}
+
+void AppDelegate::reshare(const QString& path, ServeOptions options) {
+    qCInfo(lcApp).noquote() << QStringLiteral("Serving %1 anew%2")
+                                   .arg(path, options.privately
+                                                  ? QStringLiteral(" with a new private link")
+                                                  : QStringLiteral(" at its bare address"));
+    m_privately.insert(path, options.privately);
+    m_registry.restartInBackground(path, options, reportStart());
     refresh();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -7,8 +8,10 @@
 #include <memory>
 
 #include "AppHooks.h"
+#include "ShareFollower.h"
 #include "app/panel/PanelData.h"
 #include "app/panel/rows/PanelActions.h"
+#include "quickhost/QuickHostRegistry.h"
 
 class QMenu;
 class QTimer;
@@ -18,7 +21,6 @@ namespace varnholt {
 class ContainerProbe;
 class HostPicker;
 class PanelWindow;
-class QuickHostRegistry;
 class SingleInstance;
 class StatusItem;
 
@@ -59,6 +61,7 @@ public:
     // What the rows ask for.
     void stopServer(const HostedPort& server) override;
     void startPackage(const QString& path) override;
+    void reshare(const QString& path, ServeOptions options) override;
     void cancelPick(const QString& pickedPath) override;
     void stopPackage(const QString& title, const QString& path) override;
     void pausePackage(const QString& title, const QString& path) override;
@@ -80,6 +83,9 @@ protected:
 private:
     void fillAppMenu(QMenu* menu, bool withShowHide);
     void warnOnceIfSettingsCannotBeKept();
+    // Reports a start in the background: a refresh, and an alert when it
+    // failed.
+    QuickHostRegistry::Started reportStart();
 
     QuickHostRegistry& m_registry;
     AppHooks m_hooks;
@@ -92,6 +98,10 @@ private:
     std::unique_ptr<ContainerProbe> m_containers;
     bool m_refreshDeferred = false;
     bool m_settingsWarned = false;
+    ShareFollower m_sharing;
+    // The link each package was last given in this run, so a Stop and Start
+    // keeps a private package private.
+    QHash<QString, bool> m_privately;
 };
 
 }  // namespace varnholt

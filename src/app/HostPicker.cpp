@@ -160,7 +160,8 @@ void HostPicker::jobFinished(PickJob* job, const HostPicking::PickOutcome& outco
 void HostPicker::serve(const QString& packageDir) {
     Store::removePausedPath(packageDir);
     m_registry.startInBackground(
-        packageDir, [self = QPointer<HostPicker>(this)](bool started, const QString& failure) {
+        packageDir,
+        [self = QPointer<HostPicker>(this)](bool started, const QString& failure) {
             if (!self) {
                 return;
             }
@@ -168,7 +169,8 @@ void HostPicker::serve(const QString& packageDir) {
             if (!started && !failure.isEmpty() && self->m_alert) {
                 self->m_alert(QStringLiteral("Couldn't host that"), failure);
             }
-        });
+        },
+        {Store::shareNewHostsPrivately(), false});
     emit refreshRequested();
 }
 

@@ -12,6 +12,7 @@ class FakePanelActions : public PanelActions {
 public:
     MOCK_METHOD(void, stopServer, (const HostedPort& server), (override));
     MOCK_METHOD(void, startPackage, (const QString& path), (override));
+    MOCK_METHOD(void, reshare, (const QString& path, ServeOptions options), (override));
     MOCK_METHOD(void, stopPackage, (const QString& title, const QString& path), (override));
     MOCK_METHOD(void, pausePackage, (const QString& title, const QString& path), (override));
     MOCK_METHOD(void, resumePackage, (const QString& path), (override));

@@ -9,6 +9,7 @@
 #include <QMenu>
 
 #include "ChildProcess.h"
+#include "FakePanelActions.h"
 #include "LoopbackPorts.h"
 #include "PanelFixture.h"
 #include "app/controls/FlippedStackView.h"
@@ -249,6 +250,72 @@ TEST_F(RowActionsTest, QuickHostMenuServesOnlyWhileRunning) {
     const QList<RowAction> gone =
         quickHostRowActions({"Gone", "/nowhere/Gone"}, std::nullopt, "192.168.1.23", &row);
     EXPECT_FALSE(actionTitled(gone, "Open Package Folder").enabled);
+}
+
+// Sharing choices serve the package anew through the app; while private,
+// every link the rows hand out carries the secret path.
+TEST_F(RowActionsTest, SharingChoicesReshareAndLinksCarryTheSecret) {
+    using ::testing::_;
+    const QString alpha = test::makePackage("Alpha");
+    const QuickHostPackage package{"Alpha", alpha};
+    QWidget row;
+    test::FakePanelActions actions;
+    const QString token = "AAAAAAAAAAAAAAAAAAAAAA";
+    const QuickHostEntry open{4242, 1012};
+    QuickHostEntry secret{4242, 1012, 0, token};
+    QuickHostEntry taking = secret;
+    taking.uploads = true;
+    taking.received = 3;
+
+    const QList<RowAction> publicItems =
+        quickHostRowActions(package, open, "192.168.1.23", &row, &actions);
+    EXPECT_EQ(titles(publicItems),
+              (QStringList{"Open in Browser", "Show QR Code", "Private Link", "New Link",
+                           "Allow Uploads", "Open Package Folder"}));
+    EXPECT_TRUE(actionTitled(publicItems, "Private Link").checkable);
+    EXPECT_FALSE(actionTitled(publicItems, "Private Link").checked);
+    EXPECT_FALSE(actionTitled(publicItems, "New Link").enabled);
+    EXPECT_FALSE(actionTitled(publicItems, "Allow Uploads").enabled);
+
+    const struct {
+        QuickHostEntry entry;
+        const char* item;
+        ServeOptions asked;
+    } presses[] = {
+        {open, "Private Link", {true, false}},   {secret, "Private Link", {false, false}},
+        {secret, "New Link", {true, false}},     {taking, "New Link", {true, true}},
+        {secret, "Allow Uploads", {true, true}}, {taking, "Allow Uploads", {true, false}},
+    };
+    for (const auto& press : presses) {
+        SCOPED_TRACE(press.item);
+        EXPECT_CALL(actions, reshare(alpha, press.asked));
+        actionTitled(quickHostRowActions(package, press.entry, "192.168.1.23", &row, &actions),
+                     press.item)
+            .run();
+        ::testing::Mock::VerifyAndClearExpectations(&actions);
+    }
+    EXPECT_TRUE(actionTitled(quickHostRowActions(package, taking, "192.168.1.23", &row, &actions),
+                             "Allow Uploads")
+                    .checked);
+    EXPECT_EQ(quickHostPortText(taking), QString::fromUtf8(":1012 \u00B7 3 received"));
+    EXPECT_EQ(quickHostPortText(secret), ":1012");
+
+    opened.clear();
+    actionTitled(quickHostRowActions(package, secret, "192.168.1.23", &row), "Open in Browser")
+        .run();
+    HostedPort served{4242, "varnholt-serve", 1012, "NET", "alpha"};
+    served.linkPath = secret.linkPath();
+    std::unique_ptr<QWidget> hosted(makeHostedRow(served, "192.168.1.23", nullptr));
+    const QList<RowAction> hostedItems = hostedRowActions(served, "192.168.1.23", hosted.get());
+    actionTitled(hostedItems, "Open in Browser").run();
+    EXPECT_EQ(opened, QStringList(2, "http://192.168.1.23:1012/s/" + token + "/"));
+    actionTitled(hostedItems, "Copy URL").run();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://192.168.1.23:1012/s/" + token + "/");
+    actionTitled(hostedItems, "Copy Local URL").run();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://localhost:1012/s/" + token + "/");
+    EXPECT_NE(
+        hostedRowKey(served, "192.168.1.23"),
+        hostedRowKey(HostedPort{4242, "varnholt-serve", 1012, "NET", "alpha"}, "192.168.1.23"));
 }
 
 }  // namespace

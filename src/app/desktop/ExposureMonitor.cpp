@@ -37,6 +37,12 @@ void ExposureMonitor::setTray(QSystemTrayIcon* tray) {
     m_toolTip.clear();
 }
 
+void ExposureMonitor::announce(const QString& text) {
+    if (m_notify) {
+        m_notify(text);
+    }
+}
+
 void ExposureMonitor::update(const QList<HostedPort>& servers, const QString& address,
                              const QString& ssid) {
     const int count = static_cast<int>(netServers(servers).size());

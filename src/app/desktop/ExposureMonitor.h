@@ -35,6 +35,10 @@ public:
     // What one refresh saw: the servers, the LAN address and the network name.
     void update(const QList<HostedPort>& servers, const QString& address, const QString& ssid);
 
+    // A notice of its own (files received): shown whatever the exposure
+    // notices are set to, since the user asked for uploads.
+    void announce(const QString& text);
+
     int badgeCount() const { return m_count; }
 
 private:

@@ -113,7 +113,7 @@ QWidget* makeHostedRow(const HostedPort& server, const QString& ip, PanelActions
     layout->addStretch(1);
 
     addButton(layout, QStringLiteral("Copy URL"), 60,
-              [ip, server] { QGuiApplication::clipboard()->setText(serverUrl(ip, server.port)); });
+              [ip, server] { QGuiApplication::clipboard()->setText(lanUrl(server, ip)); });
     ClosureButton* stop = addButton(layout, QStringLiteral("Stop"), 50, [server, actions] {
         // A listing without a readable process id leaves nothing to signal;
         // logging "stopped" for it would claim a stop that never happened.
@@ -139,13 +139,21 @@ QString hostedRowKey(const HostedPort& server, const QString& ip) {
                        server.servedFolder,
                        QString::number(int(server.kind)),
                        server.engine,
-                       server.containerId}
+                       server.containerId,
+                       server.linkPath}
         .join(kSep);
 }
 
+QString lanUrl(const HostedPort& server, const QString& ip) {
+    return serverUrl(ip, server.port) + server.linkPath;
+}
+
+QString hostLocalUrl(const HostedPort& server) {
+    return localUrl(server.port) + server.linkPath;
+}
+
 QString browserUrl(const HostedPort& server, const QString& ip) {
-    return server.scope == QLatin1String("NET") ? serverUrl(ip, server.port)
-                                                : localUrl(server.port);
+    return server.scope == QLatin1String("NET") ? lanUrl(server, ip) : hostLocalUrl(server);
 }
 
 QString hostedRowToolTip(const HostedPort& server, const QString& user,
@@ -168,7 +176,7 @@ QString hostedRowToolTip(const HostedPort& server, const QString& user,
 }
 
 QList<RowAction> hostedRowActions(const HostedPort& server, const QString& ip, QWidget* row) {
-    const QString url = serverUrl(ip, server.port);
+    const QString url = lanUrl(server, ip);
     // A phone can only use a code for a server the network reaches, at an
     // address this machine actually has.
     const bool shareable = server.scope == QLatin1String("NET") && isConnected(ip);
@@ -180,7 +188,7 @@ QList<RowAction> hostedRowActions(const HostedPort& server, const QString& ip, Q
          [open = browserUrl(server, ip)] { UrlOpener::open(QUrl(open)); }},
         {QStringLiteral("Copy URL"), true, pressButton(row, QStringLiteral("Copy URL")), true},
         {QStringLiteral("Copy Local URL"), true,
-         [local = localUrl(server.port)] { QGuiApplication::clipboard()->setText(local); }},
+         [local = hostLocalUrl(server)] { QGuiApplication::clipboard()->setText(local); }},
         {QStringLiteral("Show QR Code"), shareable,
          [url, anchor] {
              if (anchor) {

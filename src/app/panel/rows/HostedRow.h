@@ -25,6 +25,11 @@ bool canStop(const HostedPort& server);
 // refresh keeps the row (and the pointer's hover on it) instead of rebuilding.
 QString hostedRowKey(const HostedPort& server, const QString& ip);
 
+// The server's links at the LAN address and on this machine, private path
+// included.
+QString lanUrl(const HostedPort& server, const QString& ip);
+QString hostLocalUrl(const HostedPort& server);
+
 // What "Open in Browser" opens: the LAN URL for a server the network can
 // reach, the local one for a loopback-only server.
 QString browserUrl(const HostedPort& server, const QString& ip);

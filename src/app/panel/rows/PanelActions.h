@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "quickhost/ServeOptions.h"
 #include "scan/HostedPort.h"
 #include "store/RecentEvent.h"
 
@@ -19,6 +20,9 @@ public:
     virtual void stopServer(const HostedPort& server) = 0;
     // Start and Restart: serves the package and says why when it cannot.
     virtual void startPackage(const QString& path) = 0;
+    // A running QUICK HOST row's sharing choices: serves the package anew,
+    // privately or not, with a new link, with or without uploads.
+    virtual void reshare(const QString& path, ServeOptions options) = 0;
     // A running QUICK HOST row's Stop.
     virtual void stopPackage(const QString& title, const QString& path) = 0;
     // A QUICK HOST row's Remove: stops it if it runs and moves it to PAUSED.

@@ -20,13 +20,38 @@ namespace {
 const QChar kSep(0x1f);
 
 void attachMenu(QWidget* row, const QuickHostPackage& package,
-                const std::optional<QuickHostEntry>& running, const QString& ip) {
-    RowMenu::attach(row, [row, package, running, ip] {
-        return quickHostRowActions(package, running, ip, row);
+                const std::optional<QuickHostEntry>& running, const QString& ip,
+                PanelActions* actions) {
+    RowMenu::attach(row, [row, package, running, ip, actions] {
+        return quickHostRowActions(package, running, ip, row, actions);
     });
     row->setAccessibleName(running ? package.title + QStringLiteral(", port ") +
                                          QString::number(running->port)
                                    : package.title);
+}
+
+// Each choice serves the package anew: the server learns its link and
+// whether it takes uploads only when it starts.
+QList<RowAction> sharingActions(const QString& path, const QuickHostEntry& running,
+                                PanelActions* actions) {
+    const bool isPrivate = running.isPrivate();
+    RowAction link{QStringLiteral("Private Link"), true,
+                   [path, isPrivate, actions] {
+                       actions->reshare(path, {!isPrivate, false});
+                   },
+                   true};
+    link.checkable = true;
+    link.checked = isPrivate;
+    const bool uploads = running.uploads;
+    RowAction fresh{QStringLiteral("New Link"), isPrivate, [path, uploads, actions] {
+                        actions->reshare(path, {true, uploads});
+                    }};
+    RowAction take{QStringLiteral("Allow Uploads"), isPrivate, [path, uploads, actions] {
+                       actions->reshare(path, {true, !uploads});
+                   }};
+    take.checkable = true;
+    take.checked = uploads;
+    return {link, fresh, take};
 }
 
 }  // namespace
@@ -37,8 +62,7 @@ QWidget* makeQuickHostRow(const QuickHostPackage& package,
     QHBoxLayout* layout = nullptr;
     QWidget* row = makeRowShell(&layout);
     layout->addWidget(makeTitleLabel(package.title, grey(0.85)), 0, Qt::AlignVCenter);
-    auto* port = makeLabel(running ? QLatin1Char(':') + QString::number(running->port) : QString(),
-                           systemFont(11), grey(0.55));
+    auto* port = makeLabel(quickHostPortText(running), systemFont(11), grey(0.55));
     port->setObjectName(QStringLiteral("portLabel"));
     layout->addWidget(port, 0, Qt::AlignVCenter);
     layout->addStretch(1);
@@ -64,7 +88,7 @@ QWidget* makeQuickHostRow(const QuickHostPackage& package,
         }
     });
     finishRow(layout);
-    attachMenu(row, package, running, ip);
+    attachMenu(row, package, running, ip, actions);
     return row;
 }
 
@@ -72,32 +96,51 @@ QString quickHostRowKey(const QuickHostPackage& package,
                         const std::optional<QuickHostEntry>& running, const QString& ip) {
     // The menu opens the server at the LAN address, so a new address rebuilds
     // the row.
-    return QStringList{package.title, package.path,
+    return QStringList{package.title,
+                       package.path,
                        running ? QString::number(running->pid) : QString(),
-                       running ? QString::number(running->port) : QString(), ip}
+                       quickHostPortText(running),
+                       ip,
+                       running ? running->linkPath() : QString(),
+                       running && running->uploads ? QStringLiteral("uploads") : QString()}
         .join(kSep);
+}
+
+QString quickHostPortText(const std::optional<QuickHostEntry>& running) {
+    if (!running) {
+        return {};
+    }
+    QString text = QLatin1Char(':') + QString::number(running->port);
+    if (running->received > 0) {
+        text += QStringLiteral(" \u00B7 %1 received").arg(running->received);
+    }
+    return text;
 }
 
 QList<RowAction> quickHostRowActions(const QuickHostPackage& package,
                                      const std::optional<QuickHostEntry>& running,
-                                     const QString& ip, QWidget* row) {
-    QList<RowAction> actions;
+                                     const QString& ip, QWidget* row, PanelActions* actions) {
+    QList<RowAction> items;
     if (running) {
-        // Quick-host servers listen on every interface.
-        const QString url = serverUrl(ip, running->port);
-        actions.append(
+        // Quick-host servers listen on every interface; a private one only
+        // answers under its link.
+        const QString url = serverUrl(ip, running->port) + running->linkPath();
+        items.append(
             {QStringLiteral("Open in Browser"), true, [url] { UrlOpener::open(QUrl(url)); }});
-        actions.append({QStringLiteral("Show QR Code"), isConnected(ip),
-                        [url, anchor = QPointer<QWidget>(row)] {
-                            if (anchor) {
-                                showQrCode(url, anchor);
-                            }
-                        }});
+        items.append({QStringLiteral("Show QR Code"), isConnected(ip),
+                      [url, anchor = QPointer<QWidget>(row)] {
+                          if (anchor) {
+                              showQrCode(url, anchor);
+                          }
+                      }});
     }
-    actions.append({QStringLiteral("Open Package Folder"), QFileInfo(package.path).isDir(),
-                    [folder = package.path] { UrlOpener::open(QUrl::fromLocalFile(folder)); },
-                    running.has_value()});
-    return actions;
+    if (running && actions) {
+        items.append(sharingActions(package.path, *running, actions));
+    }
+    items.append({QStringLiteral("Open Package Folder"), QFileInfo(package.path).isDir(),
+                  [folder = package.path] { UrlOpener::open(QUrl::fromLocalFile(folder)); },
+                  running.has_value()});
+    return items;
 }
 
 }  // namespace varnholt

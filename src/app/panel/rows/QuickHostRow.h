@@ -25,9 +25,14 @@ QWidget* makeQuickHostRow(const QuickHostPackage& package,
 QString quickHostRowKey(const QuickHostPackage& package,
                         const std::optional<QuickHostEntry>& running, const QString& ip);
 
-// The row's menu; the server's commands only while it runs.
+// The row's menu; the server's commands only while it runs, with its
+// sharing choices when actions can carry them out.
 QList<RowAction> quickHostRowActions(const QuickHostPackage& package,
                                      const std::optional<QuickHostEntry>& running,
-                                     const QString& ip, QWidget* row);
+                                     const QString& ip, QWidget* row,
+                                     PanelActions* actions = nullptr);
+
+// What follows the name: ":1010", ":1010 · 3 received", or nothing.
+QString quickHostPortText(const std::optional<QuickHostEntry>& running);
 
 }  // namespace varnholt

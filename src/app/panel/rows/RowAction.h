@@ -12,6 +12,9 @@ struct RowAction {
     bool enabled = true;
     std::function<void()> run;
     bool separatorBefore = false;
+    // A choice that is on or off, shown with a check mark.
+    bool checkable = false;
+    bool checked = false;
 };
 
 }  // namespace varnholt

@@ -41,6 +41,8 @@ QMenu* RowMenu::popup(const QPoint& globalPos) {
         }
         QAction* item = menu->addAction(action.title);
         item->setEnabled(action.enabled);
+        item->setCheckable(action.checkable);
+        item->setChecked(action.checked);
         connect(item, &QAction::triggered, menu, action.run);
     }
     m_menu = menu;
