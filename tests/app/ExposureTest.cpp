@@ -18,6 +18,7 @@
 #include "app/desktop/DesktopNotifier.h"
 #include "app/desktop/ExposureMonitor.h"
 #include "app/desktop/PreferenceItems.h"
+#include "app/desktop/ReceivedNotices.h"
 #include "store/Store.h"
 
 namespace varnholt {
@@ -163,6 +164,18 @@ TEST(ExposureTracker, ManyServersAtOnceMakeOneNoticeAndLongNamesAreCut) {
     EXPECT_EQ(tip.size(), 1 + kToolTipServers + 1);
     EXPECT_EQ(tip.last(), "and 190 more");
     EXPECT_LT(exposureToolTip({net(1, 80, huge)}).size(), 200);
+}
+
+TEST(ReceivedNotices, OneEachUpToThreeThenOneThatCounts) {
+    const ReceivedFile photo{"photo.jpg", 3200000, "192.168.1.23"};
+    EXPECT_EQ(receivedNotices({photo}),
+              QStringList{"Received photo.jpg (3.2 MB) from 192.168.1.23"});
+    EXPECT_EQ(receivedNotices({photo, photo, photo}).size(), 3);
+    EXPECT_EQ(receivedNotices({photo, photo, photo, photo}),
+              QStringList{"Received 4 files (13 MB) from 192.168.1.23"});
+    EXPECT_EQ(receivedNotices({photo, photo, photo, {"a", 1, "::1"}}),
+              QStringList{"Received 4 files (9.6 MB) from 2 devices"});
+    EXPECT_LT(receivedNotices({{QString(5000, 'x'), 1, "::1"}})[0].size(), 120);
 }
 
 class ExposureMonitorTest : public test::PanelFixture {};
