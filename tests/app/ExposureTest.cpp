@@ -4,6 +4,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
@@ -428,6 +430,43 @@ TEST(PreferenceItems, MenuItemsStoreTheirStateAndReadItBackOnOpening) {
         EXPECT_EQ(alerts, QStringList{"Couldn't turn on Start at Login"});
     }
     QFile::setPermissions(home.configDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A private package taking uploads, as the refresh follows it: its server's
+// row carries the link, and each file that arrives is announced and counted.
+TEST_F(ExposureMonitorTest, ReceivedFilesAreAnnouncedOnceAndCounted) {
+    QStringList sent;
+    auto* monitor = new ExposureMonitor(
+        nullptr, [&sent](const QString& text) { sent << text; },
+        ExposureTracker([](qint32) { return true; }));
+    exposure = monitor;
+    build();
+    monitor->setParent(delegate.get());
+    useRealRefresh();
+    const QString pkg = test::makePackage("Inbox");
+    startedPaths << pkg;
+    const auto entry = registry.start(pkg, {true, true});
+    ASSERT_TRUE(entry);
+    const PanelData first = delegate->gather();
+    const auto served =
+        std::find_if(first.servers.cbegin(), first.servers.cend(),
+                     [&](const HostedPort& server) { return server.pid == entry->pid; });
+    ASSERT_NE(served, first.servers.cend());
+    EXPECT_EQ(served->linkPath, "s/" + entry->token + "/");
+
+    QFile record(pkg + "/" + ReceivedLog::kFileName);
+    ASSERT_TRUE(record.open(QIODevice::Append));
+    record.write(ReceivedLog::line({"photo.jpg", 3200000, "192.168.1.23"}));
+    record.flush();
+    delegate->refresh();
+    delegate->refresh();
+    EXPECT_EQ(sent, QStringList{"Received photo.jpg (3.2 MB) from 192.168.1.23"});
+    QStringList ports;
+    for (const QLabel* label : view()->findChildren<QLabel*>("portLabel")) {
+        ports << label->text();
+    }
+    EXPECT_TRUE(ports.contains(QStringLiteral(":%1 \u00B7 1 received").arg(entry->port)))
+        << ports.join(", ").toStdString();
 }
 
 }  // namespace
