@@ -15,6 +15,7 @@
 #include "HttpDate.h"
 #include "ListingPage.h"
 #include "Log.h"
+#include "PrivatePath.h"
 #include "RequestPath.h"
 #include "ZipStream.h"
 
@@ -111,7 +112,10 @@ void addFileHeaders(MHD_Response* response, const QByteArray& tag, const QByteAr
 
 }  // namespace
 
-FileServer::FileServer(std::unique_ptr<PackageTree> tree) : m_tree(std::move(tree)) {}
+FileServer::FileServer(std::unique_ptr<PackageTree> tree, QByteArray token)
+    : m_tree(std::move(tree)),
+      m_token(std::move(token)),
+      m_prefix(m_token.isEmpty() ? QByteArray() : privatePrefix(m_token)) {}
 
 FileServer::~FileServer() {
     if (m_daemon != nullptr) {
@@ -154,7 +158,19 @@ int FileServer::answer(MHD_Connection* connection, const char* url, const char* 
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
         return send(connection, MHD_HTTP_METHOD_NOT_ALLOWED, response);
     }
-    const QByteArray raw(url);
+    QByteArray raw(url);
+    if (!m_token.isEmpty()) {
+        PrivatePath split = splitPrivatePath(raw, m_token);
+        if (split.status == PrivatePath::Status::Redirect) {
+            return answerPrivateRoot(connection);
+        }
+        if (split.status == PrivatePath::Status::NotFound) {
+            // The same answer as for a missing file: nothing tells a
+            // guessed token from a wrong path.
+            return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+        }
+        raw = std::move(split.rest);
+    }
     const RequestPath path = parseRequestPath(raw);
     if (path.status == RequestPath::Status::BadRequest) {
         return sendText(connection, MHD_HTTP_BAD_REQUEST, "Bad request\n");
@@ -174,6 +190,15 @@ int FileServer::answer(MHD_Connection* connection, const char* url, const char* 
             break;
     }
     return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+}
+
+int FileServer::answerPrivateRoot(MHD_Connection* connection) {
+    const bool zip = MHD_lookup_connection_value_n(connection, MHD_GET_ARGUMENT_KIND, "zip", 3,
+                                                   nullptr, nullptr) == MHD_YES;
+    const QByteArray location = m_prefix + '/' + QByteArray(zip ? "?zip" : "");
+    MHD_Response* response = MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, location.constData());
+    return send(connection, MHD_HTTP_MOVED_PERMANENTLY, response);
 }
 
 int FileServer::answerFile(MHD_Connection* connection, PackageTree::Target& file,
@@ -240,7 +265,7 @@ int FileServer::answerFolder(MHD_Connection* connection, const QList<QByteArray>
             MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
         // Made from the names, not echoed: "//host/x" would send the
         // client to another server.
-        QByteArray location;
+        QByteArray location = m_prefix;
         for (const QByteArray& name : names) {
             location += '/' + percentEncoded(name);
         }
@@ -259,7 +284,7 @@ int FileServer::answerFolder(MHD_Connection* connection, const QList<QByteArray>
         ::close(index.fd);
     }
     return sendText(connection, MHD_HTTP_OK,
-                    listingPage(m_tree->name(), names, m_tree->list(names)),
+                    listingPage(m_tree->name(), names, m_tree->list(names), m_prefix),
                     "text/html; charset=utf-8");
 }
 

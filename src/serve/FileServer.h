@@ -30,7 +30,9 @@ public:
     static constexpr size_t kRequestMemory = 16 * 1024;
     static constexpr int kZipLimit = 4;
 
-    explicit FileServer(std::unique_ptr<PackageTree> tree);
+    // With a token the server is private: only URLs under "/s/TOKEN/" are
+    // served, and every link it makes keeps that prefix.
+    explicit FileServer(std::unique_ptr<PackageTree> tree, QByteArray token = {});
     ~FileServer();
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -42,12 +44,15 @@ public:
     int answer(MHD_Connection* connection, const char* url, const char* method);
 
 private:
+    int answerPrivateRoot(MHD_Connection* connection);
     int answerFile(MHD_Connection* connection, PackageTree::Target& file, const QByteArray& name);
     int answerFolder(MHD_Connection* connection, const QList<QByteArray>& names, bool trailingSlash,
                      int fd, bool head);
     int answerZip(MHD_Connection* connection, const QList<QByteArray>& names, bool head);
 
     std::unique_ptr<PackageTree> m_tree;
+    QByteArray m_token;
+    QByteArray m_prefix;  // empty when serving openly
     MHD_Daemon* m_daemon = nullptr;
     std::shared_ptr<std::atomic<int>> m_zips = std::make_shared<std::atomic<int>>(0);
 };

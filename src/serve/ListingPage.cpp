@@ -110,7 +110,7 @@ void sortEntries(QList<PackageTree::Entry>& entries) {
 }
 
 QByteArray listingPage(const QByteArray& packageName, const QList<QByteArray>& names,
-                       QList<PackageTree::Entry> entries) {
+                       QList<PackageTree::Entry> entries, const QByteArray& base) {
     sortEntries(entries);
     const QByteArray title = escaped(names.isEmpty() ? packageName : names.back());
     QByteArray page;
@@ -120,8 +120,8 @@ QByteArray listingPage(const QByteArray& packageName, const QList<QByteArray>& n
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
         "<title>" +
         title + "</title><style>" + kStyle + "</style></head><body><header><nav>";
-    QByteArray href = "/";
-    page += "<a href=\"/\">" + escaped(packageName) + "</a>";
+    QByteArray href = base + '/';
+    page += "<a href=\"" + href + "\">" + escaped(packageName) + "</a>";
     for (const QByteArray& name : names) {
         href += percentEncoded(name) + '/';
         page += " / <a href=\"" + href + "\">" + escaped(name) + "</a>";

@@ -1,5 +1,8 @@
 // varnholt-serve [--bind ADDRESS] --port PORT PACKAGE_FOLDER
-// Serves one package folder over HTTP until SIGTERM or SIGINT.
+// Serves one package folder over HTTP until SIGTERM or SIGINT; privately,
+// under "/s/TOKEN/" only, when VARNHOLT_SERVE_TOKEN holds a token. The token
+// comes by the environment, never the command line, which any user of the
+// machine can read.
 #include <QByteArray>
 #include <QString>
 
@@ -11,6 +14,7 @@
 #include "FileServer.h"
 #include "Log.h"
 #include "PackageTree.h"
+#include "PrivatePath.h"
 
 namespace {
 
@@ -48,6 +52,14 @@ bool parse(int argc, char** argv, Options& options) {
     return options.port > 0 && !options.folder.isEmpty();
 }
 
+// The private link's token, empty when serving openly; false when the
+// variable holds something that is no token. Never printed: a wrong token
+// may still be close to the right one.
+bool readToken(QByteArray& token) {
+    token = qgetenv("VARNHOLT_SERVE_TOKEN");
+    return token.isEmpty() || varnholt::serve::isValidToken(token);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +71,13 @@ int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
         return usage();
+    }
+    QByteArray token;
+    if (!readToken(token)) {
+        std::fprintf(stderr,
+                     "varnholt-serve: VARNHOLT_SERVE_TOKEN must be 16 to 128 characters of "
+                     "A-Z, a-z, 0-9, '-' and '_'\n");
+        return 2;
     }
     // A zip's client going away shows as a failed write, not as a signal;
     // the stop signals are waited for below, by the main thread alone (the
@@ -80,17 +99,20 @@ int main(int argc, char** argv) {
     if (::chdir(options.folder.constData()) != 0) {
         qCWarning(lcServe).noquote() << "Cannot enter" << QString::fromLocal8Bit(options.folder);
     }
-    serve::FileServer server(std::move(tree));
+    const bool privately = !token.isEmpty();
+    serve::FileServer server(std::move(tree), std::move(token));
     if (!server.listen(options.bind, quint16(options.port))) {
         qCWarning(lcServe).noquote() << QStringLiteral("Cannot listen on %1 port %2")
                                             .arg(QString::fromUtf8(options.bind))
                                             .arg(options.port);
         return 1;
     }
-    qCInfo(lcServe).noquote() << QStringLiteral("Serving %1 on %2 port %3")
+    qCInfo(lcServe).noquote() << QStringLiteral("Serving %1 on %2 port %3%4")
                                      .arg(QString::fromLocal8Bit(options.folder),
                                           QString::fromUtf8(options.bind))
-                                     .arg(options.port);
+                                     .arg(options.port)
+                                     .arg(privately ? QStringLiteral(", by private link only")
+                                                    : QString());
     int received = 0;
     sigwait(&stopSignals, &received);
     // Nothing to flush: every response is read from the files themselves.

@@ -3,6 +3,7 @@
 #include "serve/ByteRange.h"
 #include "serve/HttpDate.h"
 #include "serve/ListingPage.h"
+#include "serve/PrivatePath.h"
 #include "serve/RequestPath.h"
 
 namespace varnholt::serve {
@@ -85,6 +86,41 @@ TEST(RequestPath, DecodesOnceAndRefusesWhatLeavesOrHides) {
     EXPECT_TRUE(parseRequestPath("/a/").trailingSlash);
     EXPECT_FALSE(parseRequestPath("/a").trailingSlash);
     EXPECT_EQ(percentEncoded("a b/\xc3\xa9\n<"), "a%20b%2F%C3%A9%0A%3C");
+}
+
+TEST(ServeParsers, PrivatePathOpensOnlyForTheWholeToken) {
+    using S = PrivatePath::Status;
+    const QByteArray token = "AbCdEfGhIjKlMnOpQrSt_-";
+    const struct {
+        QByteArray raw;
+        S status;
+        QByteArray rest;
+    } cases[] = {
+        {"/s/" + token + "/", S::Ok, "/"},
+        {"/s/" + token + "/a/b%20c", S::Ok, "/a/b%20c"},
+        {"/s/" + token + "//a", S::Ok, "//a"},
+        {"/s/" + token, S::Redirect, ""},
+        {"/s/" + token.left(21) + "/", S::NotFound, ""},
+        {"/s/" + token + "A/", S::NotFound, ""},
+        {"/s/" + token.toLower() + "/", S::NotFound, ""},
+        {"/s/", S::NotFound, ""},
+        {"/s", S::NotFound, ""},
+        {"/", S::NotFound, ""},
+        {"/x/" + token + "/", S::NotFound, ""},
+        {"/s/%41bCdEfGhIjKlMnOpQrSt_-/", S::NotFound, ""},  // never decoded
+    };
+    for (const auto& c : cases) {
+        const PrivatePath p = splitPrivatePath(c.raw, token);
+        EXPECT_EQ(p.status, c.status) << c.raw.constData();
+        EXPECT_EQ(p.rest, c.rest) << c.raw.constData();
+    }
+    EXPECT_EQ(splitPrivatePath("/s//", "").status, S::NotFound);
+    for (const char* bad : {"", "AbCdEfGhIjKlMnO", "AbCdEfGhIjKlMnOp=", "AbCdEfGhIjKlMnOp+/"}) {
+        EXPECT_FALSE(isValidToken(bad)) << bad;
+    }
+    EXPECT_TRUE(isValidToken(token));
+    EXPECT_TRUE(isValidToken(QByteArray(128, 'a')));
+    EXPECT_FALSE(isValidToken(QByteArray(129, 'a')));
 }
 
 TEST(ListingPage, SizesDatesAndOrder) {
