@@ -15,30 +15,53 @@
 #include "HttpDate.h"
 #include "ListingPage.h"
 #include "Log.h"
+#include "PrivatePath.h"
+#include "Reply.h"
 #include "RequestPath.h"
+#include "UploadReceiver.h"
 #include "ZipStream.h"
 
 namespace varnholt::serve {
 
 namespace {
 
+// The state of a request that is answered once whole; an upload's is its
+// receiver.
+int seen = 0;
+
 MHD_Result onRequest(void* self, MHD_Connection* connection, const char* url, const char* method,
-                     const char*, const char*, size_t* uploadSize, void** state) {
+                     const char*, const char* data, size_t* uploadSize, void** state) {
     // The answer waits for the whole request: one queued while a body may
     // still come would cost the connection its keep-alive. A body is read
     // and dropped; other methods are refused at once, their body unread.
-    static int seen = 0;
+    auto* server = static_cast<FileServer*>(self);
     const bool readable = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 ||
                           std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
     if (*state == nullptr && readable) {
         *state = &seen;
         return MHD_YES;
     }
+    UploadHandler* uploads = server->uploads();
+    if (*state == nullptr && uploads != nullptr && std::strcmp(method, MHD_HTTP_METHOD_POST) == 0) {
+        return MHD_Result(uploads->begin(connection, url, state));
+    }
+    if (*state != nullptr && *state != &seen) {
+        return MHD_Result(
+            uploads->proceed(connection, *static_cast<UploadReceiver*>(*state), data, uploadSize));
+    }
     if (*uploadSize != 0) {
         *uploadSize = 0;
         return MHD_YES;
     }
-    return MHD_Result(static_cast<FileServer*>(self)->answer(connection, url, method));
+    return MHD_Result(server->answer(connection, url, method));
+}
+
+void onCompleted(void* self, MHD_Connection*, void** state, MHD_RequestTerminationCode code) {
+    if (*state != nullptr && *state != &seen) {
+        static_cast<FileServer*>(self)->uploads()->ended(
+            static_cast<UploadReceiver*>(*state), code == MHD_REQUEST_TERMINATED_COMPLETED_OK);
+        *state = nullptr;
+    }
 }
 
 // The path is decoded by us, once and segment by segment; the library's own
@@ -52,18 +75,7 @@ QByteArray header(MHD_Connection* connection, const char* name) {
 }
 
 int send(MHD_Connection* connection, unsigned status, MHD_Response* response) {
-    const MHD_Result result = MHD_queue_response(connection, status, response);
-    MHD_destroy_response(response);
-    return result;
-}
-
-int sendText(MHD_Connection* connection, unsigned status, const QByteArray& text,
-             const char* type = "text/plain; charset=utf-8") {
-    MHD_Response* response = MHD_create_response_from_buffer(
-        size_t(text.size()), const_cast<char*>(text.constData()), MHD_RESPMEM_MUST_COPY);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
-    return send(connection, status, response);
+    return sendReply(connection, status, response);
 }
 
 QByteArray entityTag(const struct stat& st) {
@@ -111,7 +123,14 @@ void addFileHeaders(MHD_Response* response, const QByteArray& tag, const QByteAr
 
 }  // namespace
 
-FileServer::FileServer(std::unique_ptr<PackageTree> tree) : m_tree(std::move(tree)) {}
+FileServer::FileServer(std::unique_ptr<PackageTree> tree, QByteArray token, qint64 maxUploadBytes)
+    : m_tree(std::move(tree)),
+      m_token(std::move(token)),
+      m_prefix(m_token.isEmpty() ? QByteArray() : privatePrefix(m_token)) {
+    if (maxUploadBytes > 0) {
+        m_uploads = std::make_unique<UploadHandler>(*m_tree, m_token, maxUploadBytes);
+    }
+}
 
 FileServer::~FileServer() {
     if (m_daemon != nullptr) {
@@ -142,7 +161,7 @@ bool FileServer::listen(const QByteArray& address, quint16 port) {
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, kPerAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT,
         kIdleSeconds, MHD_OPTION_LISTEN_BACKLOG_SIZE, kBacklog, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         kRequestMemory, MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_UNESCAPE_CALLBACK,
-        &keepEscapes, nullptr, MHD_OPTION_END);
+        &keepEscapes, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, this, MHD_OPTION_END);
     return m_daemon != nullptr;
 }
 
@@ -151,10 +170,23 @@ int FileServer::answer(MHD_Connection* connection, const char* url, const char* 
     if (!head && std::strcmp(method, MHD_HTTP_METHOD_GET) != 0) {
         MHD_Response* response =
             MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
-        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW,
+                                m_uploads && !m_token.isEmpty() ? "GET, HEAD, POST" : "GET, HEAD");
         return send(connection, MHD_HTTP_METHOD_NOT_ALLOWED, response);
     }
-    const QByteArray raw(url);
+    QByteArray raw(url);
+    if (!m_token.isEmpty()) {
+        PrivatePath split = splitPrivatePath(raw, m_token);
+        if (split.status == PrivatePath::Status::Redirect) {
+            return answerPrivateRoot(connection);
+        }
+        if (split.status == PrivatePath::Status::NotFound) {
+            // The same answer as for a missing file: nothing tells a
+            // guessed token from a wrong path.
+            return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+        }
+        raw = std::move(split.rest);
+    }
     const RequestPath path = parseRequestPath(raw);
     if (path.status == RequestPath::Status::BadRequest) {
         return sendText(connection, MHD_HTTP_BAD_REQUEST, "Bad request\n");
@@ -174,6 +206,13 @@ int FileServer::answer(MHD_Connection* connection, const char* url, const char* 
             break;
     }
     return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+}
+
+int FileServer::answerPrivateRoot(MHD_Connection* connection) {
+    const bool zip = MHD_lookup_connection_value_n(connection, MHD_GET_ARGUMENT_KIND, "zip", 3,
+                                                   nullptr, nullptr) == MHD_YES;
+    return sendRedirect(connection, MHD_HTTP_MOVED_PERMANENTLY,
+                        m_prefix + '/' + QByteArray(zip ? "?zip" : ""));
 }
 
 int FileServer::answerFile(MHD_Connection* connection, PackageTree::Target& file,
@@ -240,7 +279,7 @@ int FileServer::answerFolder(MHD_Connection* connection, const QList<QByteArray>
             MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
         // Made from the names, not echoed: "//host/x" would send the
         // client to another server.
-        QByteArray location;
+        QByteArray location = m_prefix;
         for (const QByteArray& name : names) {
             location += '/' + percentEncoded(name);
         }
@@ -259,7 +298,8 @@ int FileServer::answerFolder(MHD_Connection* connection, const QList<QByteArray>
         ::close(index.fd);
     }
     return sendText(connection, MHD_HTTP_OK,
-                    listingPage(m_tree->name(), names, m_tree->list(names)),
+                    listingPage(m_tree->name(), names, m_tree->list(names), m_prefix,
+                                m_uploads && !m_token.isEmpty()),
                     "text/html; charset=utf-8");
 }
 

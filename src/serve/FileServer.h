@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "PackageTree.h"
+#include "UploadHandler.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;
@@ -30,7 +31,12 @@ public:
     static constexpr size_t kRequestMemory = 16 * 1024;
     static constexpr int kZipLimit = 4;
 
-    explicit FileServer(std::unique_ptr<PackageTree> tree);
+    // With a token the server is private: only URLs under "/s/TOKEN/" are
+    // served, and every link it makes keeps that prefix.
+    // maxUploadBytes > 0 takes uploads (files of at most that size), which
+    // a server that is not private refuses.
+    explicit FileServer(std::unique_ptr<PackageTree> tree, QByteArray token = {},
+                        qint64 maxUploadBytes = 0);
     ~FileServer();
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -38,16 +44,21 @@ public:
     // Listens on address (IPv4 or IPv6 text) and port; false when it cannot.
     bool listen(const QByteArray& address, quint16 port);
 
-    // libmicrohttpd's entry point; public only for its C callback.
+    // libmicrohttpd's entry points; public only for its C callbacks.
     int answer(MHD_Connection* connection, const char* url, const char* method);
+    UploadHandler* uploads() const { return m_uploads.get(); }
 
 private:
+    int answerPrivateRoot(MHD_Connection* connection);
     int answerFile(MHD_Connection* connection, PackageTree::Target& file, const QByteArray& name);
     int answerFolder(MHD_Connection* connection, const QList<QByteArray>& names, bool trailingSlash,
                      int fd, bool head);
     int answerZip(MHD_Connection* connection, const QList<QByteArray>& names, bool head);
 
     std::unique_ptr<PackageTree> m_tree;
+    QByteArray m_token;
+    QByteArray m_prefix;                       // empty when serving openly
+    std::unique_ptr<UploadHandler> m_uploads;  // null without uploads
     MHD_Daemon* m_daemon = nullptr;
     std::shared_ptr<std::atomic<int>> m_zips = std::make_shared<std::atomic<int>>(0);
 };

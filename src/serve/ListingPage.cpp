@@ -67,7 +67,24 @@ constexpr char kStyle[] =
     "li a{display:flex;align-items:center;gap:12px;min-height:48px;padding:8px 16px;"
     "border-bottom:1px solid #eee;color:inherit;text-decoration:none}"
     ".i{font-size:24px;width:32px;text-align:center}.n{flex:1;overflow-wrap:anywhere}"
-    ".m{font-size:13px;color:#666;text-align:right;white-space:nowrap}";
+    ".m{font-size:13px;color:#666;text-align:right;white-space:nowrap}"
+    ".up{margin-top:10px}.up input{max-width:100%;margin-bottom:6px}"
+    ".up button{padding:10px 14px;border:0;border-radius:8px;background:#0b57d0;color:#fff;"
+    "font:inherit}.up .p{margin-left:8px;color:#666}";
+
+constexpr char kUploadForm[] =
+    "<form class=\"up\" method=\"post\" enctype=\"multipart/form-data\">"
+    "<input type=\"file\" name=\"file\" multiple> <button>Upload</button>"
+    "<span class=\"p\"></span></form>"
+    "<script>(function(){var f=document.querySelector('form.up');"
+    "if(!f||!window.FormData||!('upload' in new XMLHttpRequest()))return;"
+    "f.addEventListener('submit',function(e){e.preventDefault();"
+    "var x=new XMLHttpRequest(),p=f.querySelector('.p');x.open('POST',location.href);"
+    "x.upload.onprogress=function(v){if(v.lengthComputable)"
+    "p.textContent=Math.floor(v.loaded*100/v.total)+'%'};"
+    "x.onload=function(){if(x.status==200)location.reload();else p.textContent=x.responseText};"
+    "x.onerror=function(){p.textContent='Upload failed'};"
+    "x.send(new FormData(f))})})()</script>";
 
 }  // namespace
 
@@ -110,7 +127,7 @@ void sortEntries(QList<PackageTree::Entry>& entries) {
 }
 
 QByteArray listingPage(const QByteArray& packageName, const QList<QByteArray>& names,
-                       QList<PackageTree::Entry> entries) {
+                       QList<PackageTree::Entry> entries, const QByteArray& base, bool uploadForm) {
     sortEntries(entries);
     const QByteArray title = escaped(names.isEmpty() ? packageName : names.back());
     QByteArray page;
@@ -120,15 +137,14 @@ QByteArray listingPage(const QByteArray& packageName, const QList<QByteArray>& n
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
         "<title>" +
         title + "</title><style>" + kStyle + "</style></head><body><header><nav>";
-    QByteArray href = "/";
-    page += "<a href=\"/\">" + escaped(packageName) + "</a>";
+    QByteArray href = base + '/';
+    page += "<a href=\"" + href + "\">" + escaped(packageName) + "</a>";
     for (const QByteArray& name : names) {
         href += percentEncoded(name) + '/';
         page += " / <a href=\"" + href + "\">" + escaped(name) + "</a>";
     }
-    page += "</nav><h1>" + title +
-            "</h1><a class=\"zip\" href=\"?zip\">Download all (.zip)</a>"
-            "</header><ul>\n";
+    page += "</nav><h1>" + title + "</h1><a class=\"zip\" href=\"?zip\">Download all (.zip)</a>" +
+            (uploadForm ? kUploadForm : "") + "</header><ul>\n";
     for (const PackageTree::Entry& entry : entries) {
         const QByteArray link = percentEncoded(entry.name) + (entry.folder ? "/" : "");
         const QByteArray when =

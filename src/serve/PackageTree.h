@@ -44,6 +44,9 @@ public:
 
     // The package folder's own name.
     const QByteArray& name() const { return m_name; }
+    // A handle on the package folder itself (not for reading), to open and
+    // create what lies right beneath it; stays the tree's.
+    int rootFd() const { return m_rootFd; }
 
 private:
     PackageTree(int rootFd, QByteArray name);

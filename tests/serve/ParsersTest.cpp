@@ -3,7 +3,9 @@
 #include "serve/ByteRange.h"
 #include "serve/HttpDate.h"
 #include "serve/ListingPage.h"
+#include "serve/PrivatePath.h"
 #include "serve/RequestPath.h"
+#include "serve/UploadName.h"
 
 namespace varnholt::serve {
 namespace {
@@ -85,6 +87,72 @@ TEST(RequestPath, DecodesOnceAndRefusesWhatLeavesOrHides) {
     EXPECT_TRUE(parseRequestPath("/a/").trailingSlash);
     EXPECT_FALSE(parseRequestPath("/a").trailingSlash);
     EXPECT_EQ(percentEncoded("a b/\xc3\xa9\n<"), "a%20b%2F%C3%A9%0A%3C");
+}
+
+TEST(ServeParsers, PrivatePathOpensOnlyForTheWholeToken) {
+    using S = PrivatePath::Status;
+    const QByteArray token = "AbCdEfGhIjKlMnOpQrSt_-";
+    const struct {
+        QByteArray raw;
+        S status;
+        QByteArray rest;
+    } cases[] = {
+        {"/s/" + token + "/", S::Ok, "/"},
+        {"/s/" + token + "/a/b%20c", S::Ok, "/a/b%20c"},
+        {"/s/" + token + "//a", S::Ok, "//a"},
+        {"/s/" + token, S::Redirect, ""},
+        {"/s/" + token.left(21) + "/", S::NotFound, ""},
+        {"/s/" + token + "A/", S::NotFound, ""},
+        {"/s/" + token.toLower() + "/", S::NotFound, ""},
+        {"/s/", S::NotFound, ""},
+        {"/s", S::NotFound, ""},
+        {"/", S::NotFound, ""},
+        {"/x/" + token + "/", S::NotFound, ""},
+        {"/s/%41bCdEfGhIjKlMnOpQrSt_-/", S::NotFound, ""},  // never decoded
+    };
+    for (const auto& c : cases) {
+        const PrivatePath p = splitPrivatePath(c.raw, token);
+        EXPECT_EQ(p.status, c.status) << c.raw.constData();
+        EXPECT_EQ(p.rest, c.rest) << c.raw.constData();
+    }
+    EXPECT_EQ(splitPrivatePath("/s//", "").status, S::NotFound);
+    for (const char* bad : {"", "AbCdEfGhIjKlMnO", "AbCdEfGhIjKlMnOp=", "AbCdEfGhIjKlMnOp+/"}) {
+        EXPECT_FALSE(isValidToken(bad)) << bad;
+    }
+    EXPECT_TRUE(isValidToken(token));
+    EXPECT_TRUE(isValidToken(QByteArray(128, 'a')));
+    EXPECT_FALSE(isValidToken(QByteArray(129, 'a')));
+}
+
+TEST(ServeParsers, UploadNamesAreSafeVisibleAndBounded) {
+    const QByteArray e200 = QByteArray("\xc3\xa9").repeated(100);  // 200 bytes
+    const struct {
+        QByteArray given;
+        QByteArray saved;
+    } cases[] = {
+        {"photo.jpg", "photo.jpg"},
+        {"../../etc/passwd", "passwd"},
+        {"C:\\Users\\me\\report.pdf", "report.pdf"},
+        {"dir/", "upload"},
+        {".bashrc", "bashrc"},
+        {" . .hidden. . ", "hidden"},
+        {"line\nbreak\r\x7f\ttab.txt", "linebreaktab.txt"},
+        {QByteArray("nul\0byte", 8), "nulbyte"},
+        {"bad\xff\xfe.txt", "bad\xef\xbf\xbd\xef\xbf\xbd.txt"},
+        {"\xc3\xa9t\xc3\xa9.txt", "\xc3\xa9t\xc3\xa9.txt"},
+        {"", "upload"},
+        {"...", "upload"},
+        {"a" + e200 + ".jpg", "a" + e200.left(194) + ".jpg"},  // never within a character
+        {QByteArray(300, 'x'), QByteArray(200, 'x')},
+        {"x" + QByteArray(250, ' ') + "y.txt", "x.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(safeUploadName(c.given), c.saved) << c.given.toHex().constData();
+    }
+    EXPECT_EQ(numberedName("photo.jpg", 1), "photo.jpg");
+    EXPECT_EQ(numberedName("photo.jpg", 2), "photo (2).jpg");
+    EXPECT_EQ(numberedName("archive.tar.gz", 3), "archive.tar (3).gz");
+    EXPECT_EQ(numberedName("README", 12), "README (12)");
 }
 
 TEST(ListingPage, SizesDatesAndOrder) {

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
 #include <cstdio>
@@ -28,8 +29,8 @@ protected:
         m_package = m_home.scratch() + "/Package";
         QDir().mkpath(m_package);
     }
-    void serve() {
-        m_server = test::ServeRun::start(m_package);
+    void serve(const QStringList& env = {}) {
+        m_server = test::ServeRun::start(m_package, {}, env);
         ASSERT_TRUE(m_server) << "varnholt-serve did not listen";
     }
     QString url(const QByteArray& path) const { return QString::fromUtf8(m_server->url(path)); }
@@ -209,6 +210,56 @@ TEST_F(ServeHttpTest, SiteAtTheRootAndAListingForPhones) {
     EXPECT_FALSE(page.body.contains("<b>"));
     EXPECT_LT(page.body.indexOf("Ordner/"), page.body.indexOf("a%20"));  // folders first
     EXPECT_EQ(get("/files/a%20%3Cb%3E%26%22c%22%0A%FF.txt").body, "odd");
+}
+
+TEST_F(ServeHttpTest, PrivateLinkServesOnlyUnderItsPrefix) {
+    const QByteArray token = "AbCdEfGhIjKlMnOpQrSt_-";
+    const QByteArray base = "/s/" + token;
+    writeFile(m_package + "/ok.txt", "ok");
+    writeFile(m_package + "/files/x.txt", "x");
+    serve({"VARNHOLT_SERVE_TOKEN=" + token});
+    QByteArray wrong = token;
+    wrong[5] = 'z';
+    for (const QByteArray& path :
+         {QByteArray("/"), QByteArray("/ok.txt"), QByteArray("/s/"), QByteArray("/s/ok.txt"),
+          "/s/" + wrong + "/", "/s/" + wrong + "/ok.txt", "/s/" + token.left(21) + "/",
+          "/s/" + token + "x/", "/s//" + token + "/", "/S/" + token + "/"}) {
+        const auto r = get(path);
+        EXPECT_EQ(r.status, 404) << path.constData();
+        EXPECT_EQ(r.body, "Not found\n") << path.constData();
+    }
+    EXPECT_EQ(get(base + "/ok.txt").body, "ok");
+    EXPECT_EQ(get(base).header("location"), base + "/");
+    EXPECT_EQ(get(base + "?zip").header("location"), base + "/?zip");
+    EXPECT_EQ(get(base + "/files").header("location"), base + "/files/");
+    EXPECT_EQ(get(base + "//files").header("location"), base + "/files/");
+    EXPECT_EQ(get(base + "/files?zip").header("location"), base + "/files/?zip");
+    const auto page = get(base + "/files/");
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(page.body.contains("href=\"" + base + "/\""));
+    EXPECT_TRUE(page.body.contains("href=\"" + base + "/files/\""));
+    EXPECT_TRUE(page.body.contains("href=\"?zip\""));
+    EXPECT_FALSE(page.body.contains("href=\"/\""));
+    EXPECT_EQ(get(base + "/files/?zip").header("content-type"), "application/zip");
+
+    // The token stays out of the command line any user can read.
+    const QByteArray cmdline =
+        test::readFile(QStringLiteral("/proc/%1/cmdline").arg(m_server->pid()));
+    EXPECT_FALSE(cmdline.isEmpty());
+    EXPECT_FALSE(cmdline.contains(token));
+}
+
+TEST_F(ServeHttpTest, MalformedTokenStopsTheServer) {
+    for (const char* token :
+         {"short", "AbCdEfGhIjKlMnOp/rSt", "AbCdEfGhIjKlMnOp rSt", "AbCdEfGhIjKlMnOp\xc3\xa9St"}) {
+        auto child = test::ChildProcess::start(
+            {test::serveProgram(), "--bind", "127.0.0.1", "--port", "1", m_package}, {},
+            {QStringLiteral("VARNHOLT_SERVE_TOKEN=") + QString::fromUtf8(token)});
+        ASSERT_TRUE(child);
+        const auto status = child->waitForExit(std::chrono::seconds(10));
+        ASSERT_TRUE(status.has_value()) << token;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 2) << token;
+    }
 }
 
 TEST_F(ServeHttpTest, IdleClientsCannotHoldEverySlotAndTermEndsAtOnce) {

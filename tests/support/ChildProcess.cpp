@@ -13,7 +13,32 @@ extern char** environ;
 
 namespace varnholt::test {
 
-std::unique_ptr<ChildProcess> ChildProcess::start(const QStringList& argv, const QString& cwd) {
+namespace {
+
+// This process's environment with the given entries put in, for one child.
+std::vector<QByteArray> childEnvironment(const QStringList& env) {
+    std::vector<QByteArray> entries;
+    for (const QString& entry : env) {
+        entries.push_back(entry.toLocal8Bit());
+    }
+    for (char** at = environ; *at != nullptr; ++at) {
+        const QByteArray entry(*at);
+        const QByteArray name = entry.left(entry.indexOf('=') + 1);
+        bool replaced = false;
+        for (const QString& given : env) {
+            replaced = replaced || given.toLocal8Bit().startsWith(name);
+        }
+        if (!replaced) {
+            entries.push_back(entry);
+        }
+    }
+    return entries;
+}
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::start(const QStringList& argv, const QString& cwd,
+                                                  const QStringList& env) {
     std::vector<QByteArray> bytes;
     for (const QString& arg : argv) {
         bytes.push_back(arg.toLocal8Bit());
@@ -34,8 +59,15 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const QStringList& argv, const
     if (!cwd.isEmpty()) {
         posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
     }
+    std::vector<QByteArray> envBytes = childEnvironment(env);
+    std::vector<char*> envp;
+    for (QByteArray& entry : envBytes) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(),
+                               env.isEmpty() ? environ : envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         return nullptr;

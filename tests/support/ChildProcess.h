@@ -21,8 +21,10 @@ namespace varnholt::test {
 class ChildProcess {
 public:
     // argv[0] is an absolute path; output goes to the null device. Null when
-    // the program cannot be started.
-    static std::unique_ptr<ChildProcess> start(const QStringList& argv, const QString& cwd = {});
+    // the program cannot be started. env ("NAME=VALUE" each) is added to, or
+    // replaces in, this process's environment for the child alone.
+    static std::unique_ptr<ChildProcess> start(const QStringList& argv, const QString& cwd = {},
+                                               const QStringList& env = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

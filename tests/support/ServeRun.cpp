@@ -15,11 +15,14 @@ QString serveProgram() {
     return QStringLiteral(VARNHOLT_BINARY_DIR "/src/app/varnholt-serve");
 }
 
-std::unique_ptr<ServeRun> ServeRun::start(const QString& folder) {
+std::unique_ptr<ServeRun> ServeRun::start(const QString& folder, const QStringList& arguments,
+                                          const QStringList& env) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         const quint16 port = freeLoopbackPort();
         auto child = ChildProcess::start(
-            {serveProgram(), "--bind", "127.0.0.1", "--port", QString::number(port), folder});
+            QStringList{serveProgram(), "--bind", "127.0.0.1", "--port", QString::number(port)} +
+                arguments + QStringList{folder},
+            {}, env);
         if (!child) {
             return nullptr;
         }

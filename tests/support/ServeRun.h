@@ -17,7 +17,9 @@ QString serveProgram();
 // when start() returns; killed by its pid when the object goes.
 class ServeRun {
 public:
-    static std::unique_ptr<ServeRun> start(const QString& folder);
+    // arguments go before the folder; env ("NAME=VALUE") is the server's alone.
+    static std::unique_ptr<ServeRun> start(const QString& folder, const QStringList& arguments = {},
+                                           const QStringList& env = {});
     quint16 port() const { return m_port; }
     qint32 pid() const { return m_child->pid(); }
     ChildProcess& child() { return *m_child; }

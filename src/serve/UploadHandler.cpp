@@ -1,0 +1,161 @@
+#include "UploadHandler.h"
+
+#include <QString>
+
+#include <microhttpd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "Log.h"
+#include "PackageTree.h"
+#include "PrivatePath.h"
+#include "ReceivedFolder.h"
+#include "Reply.h"
+#include "RequestPath.h"
+#include "UploadReceiver.h"
+
+namespace varnholt::serve {
+
+namespace {
+
+QByteArray header(MHD_Connection* connection, const char* name) {
+    return QByteArray(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name));
+}
+
+// Free bytes for an unprivileged writer on the package's file system; -1
+// when unknown.
+qint64 freeSpace(int fd) {
+    struct statvfs st {};
+    if (::fstatvfs(fd, &st) != 0) {
+        return -1;
+    }
+    return qint64(st.f_bavail) * qint64(st.f_frsize);
+}
+
+mode_t fileMode() {
+    // Read once, before the server's threads start: umask can only be read
+    // by setting it.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0644 & ~mask;
+}
+
+}  // namespace
+
+UploadHandler::UploadHandler(const PackageTree& tree, QByteArray token, qint64 maxFileBytes)
+    : m_tree(tree),
+      m_token(std::move(token)),
+      m_prefix(m_token.isEmpty() ? QByteArray() : privatePrefix(m_token)),
+      m_maxFileBytes(maxFileBytes),
+      m_mode(fileMode()) {}
+
+int UploadHandler::begin(MHD_Connection* connection, const char* url, void** state) {
+    QByteArray folderUrl;
+    if (const int refused = refuse(connection, url, folderUrl); refused >= 0) {
+        return refused;
+    }
+    bool known = false;
+    const qint64 length = header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH).toLongLong(&known);
+    const qint64 space = freeSpace(m_tree.rootFd());
+    if (known && space >= 0 && length > space) {
+        qCWarning(lcServe).noquote()
+            << QStringLiteral("Upload of %1 bytes refused: %2 bytes free").arg(length).arg(space);
+        return sendText(connection, MHD_HTTP_INSUFFICIENT_STORAGE, "Not enough free space\n");
+    }
+    if (m_active.fetch_add(1) >= kUploadLimit) {
+        m_active.fetch_sub(1);
+        return sendText(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Too many uploads at once\n");
+    }
+    std::unique_ptr<ReceivedFolder> folder = ReceivedFolder::open(m_tree.rootFd());
+    if (!folder) {
+        m_active.fetch_sub(1);
+        return sendText(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "Cannot receive files\n");
+    }
+    auto* receiver = new UploadReceiver(
+        connection, std::move(folder),
+        {m_tree.rootFd(), m_maxFileBytes, m_mode, UploadReceiver::senderOf(connection), folderUrl});
+    if (!receiver->valid()) {
+        delete receiver;
+        m_active.fetch_sub(1);
+        return sendText(connection, MHD_HTTP_BAD_REQUEST, "Bad request\n");
+    }
+    MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, kIdleSeconds);
+    *state = receiver;
+    return MHD_YES;
+}
+
+// The answer for a POST that is not let in, or -1 for one that is.
+int UploadHandler::refuse(MHD_Connection* connection, const char* url, QByteArray& folderUrl) {
+    if (m_token.isEmpty()) {
+        return sendText(connection, MHD_HTTP_FORBIDDEN, "Uploads need a private link\n");
+    }
+    const PrivatePath split = splitPrivatePath(url, m_token);
+    if (split.status == PrivatePath::Status::NotFound) {
+        return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+    }
+    const RequestPath path = parseRequestPath(split.rest.isEmpty() ? "/" : split.rest);
+    if (path.status == RequestPath::Status::BadRequest) {
+        return sendText(connection, MHD_HTTP_BAD_REQUEST, "Bad request\n");
+    }
+    PackageTree::Target target;
+    if (path.status == RequestPath::Status::Ok) {
+        target = m_tree.find(path.names);
+    }
+    if (target.fd >= 0) {
+        ::close(target.fd);
+    }
+    if (target.kind != PackageTree::Target::Kind::Folder) {
+        return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+    }
+    folderUrl = m_prefix;
+    for (const QByteArray& name : path.names) {
+        folderUrl += '/' + percentEncoded(name);
+    }
+    folderUrl += '/';
+    const QByteArray type = header(connection, MHD_HTTP_HEADER_CONTENT_TYPE).toLower();
+    if (!type.trimmed().startsWith("multipart/form-data")) {
+        return sendText(connection, MHD_HTTP_UNSUPPORTED_MEDIA_TYPE,
+                        "Uploads are sent as multipart/form-data\n");
+    }
+    return -1;
+}
+
+int UploadHandler::proceed(MHD_Connection* connection, UploadReceiver& receiver, const char* data,
+                           size_t* size) {
+    if (*size != 0) {
+        receiver.feed(data, *size);
+        *size = 0;
+        return MHD_YES;
+    }
+    const UploadReceiver::Outcome outcome = receiver.finish();
+    if (outcome.status != MHD_HTTP_OK) {
+        static const QByteArray kWhy[] = {"Bad upload\n", "File too large\n",
+                                          "Not enough free space\n", "Cannot save the upload\n"};
+        const int why = outcome.status == MHD_HTTP_BAD_REQUEST            ? 0
+                        : outcome.status == MHD_HTTP_CONTENT_TOO_LARGE    ? 1
+                        : outcome.status == MHD_HTTP_INSUFFICIENT_STORAGE ? 2
+                                                                          : 3;
+        return sendText(connection, outcome.status, kWhy[why]);
+    }
+    // A form in a browser goes back to the folder, where the files now are;
+    // any other client gets the names they were saved under.
+    if (header(connection, MHD_HTTP_HEADER_ACCEPT).contains("text/html")) {
+        return sendRedirect(connection, MHD_HTTP_SEE_OTHER, receiver.returnTo());
+    }
+    QByteArray names;
+    for (const QByteArray& name : outcome.names) {
+        names += name + '\n';
+    }
+    return sendText(connection, MHD_HTTP_OK, names);
+}
+
+void UploadHandler::ended(UploadReceiver* receiver, bool completed) {
+    if (!completed) {
+        qCInfo(lcServe) << "An upload was cut off; its files are not kept";
+    }
+    delete receiver;
+    m_active.fetch_sub(1);
+}
+
+}  // namespace varnholt::serve
