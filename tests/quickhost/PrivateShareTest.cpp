@@ -91,8 +91,11 @@ TEST_F(PrivateShareTest, TheSecretStaysOutOfTheCommandLineAndSurvivesTheApp) {
     EXPECT_FALSE(procFile(plain->pid, "cmdline").contains("--allow-uploads"));
     EXPECT_TRUE(procFile(taking->pid, "environ")
                     .contains("VARNHOLT_SERVE_TOKEN=" + taking->token.toLatin1()));
-    ASSERT_TRUE(test::httpGet(taking->port, "/s/" + taking->token.toLatin1() + "/"));
-    ASSERT_TRUE(test::httpGet(plain->port, "/"));
+    const auto linked = test::httpGet(taking->port, "/s/" + taking->token.toLatin1() + "/");
+    ASSERT_TRUE(linked);
+    EXPECT_EQ(linked->status, 200);
+    EXPECT_EQ(test::httpGet(taking->port, "/")->status, 404);
+    EXPECT_EQ(test::httpGet(plain->port, "/")->status, 200);
 
     // A later run takes both back as they were.
     QuickHostRegistry later = registry();
