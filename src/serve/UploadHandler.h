@@ -41,6 +41,7 @@ public:
 
 private:
     int refuse(MHD_Connection* connection, const char* url, QByteArray& folderUrl);
+    static int answerFailure(MHD_Connection* connection, unsigned status);
 
     const PackageTree& m_tree;
     QByteArray m_token;

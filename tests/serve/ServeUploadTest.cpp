@@ -131,6 +131,12 @@ TEST_F(ServeUploadTest, RefusalsLeaveNothingBehind) {
          {},
          kBase + "/",
          413},
+        {"more than the free space",
+         {"--allow-uploads"},
+         token,
+         {"-H", "Content-Length: 900000000000000000"},
+         kBase + "/",
+         507},
         {"Received is a link", {"--allow-uploads"}, token, {}, kBase + "/", 500},
     };
     for (const auto& c : cases) {
