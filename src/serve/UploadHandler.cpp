@@ -126,9 +126,13 @@ int UploadHandler::proceed(MHD_Connection* connection, UploadReceiver& receiver,
     if (*size != 0) {
         receiver.feed(data, *size);
         *size = 0;
-        // Told at once where the library allows it, so a client does not go
-        // on sending gigabytes that are only dropped.
-        if (receiver.failure() != 0 && !receiver.answered() &&
+        // A short rest of the body is read and dropped, so the client reads
+        // the answer rather than a reset; a long one is answered at once
+        // where the library allows it, not after gigabytes that are dropped.
+        bool known = false;
+        const qint64 length = header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH).toLongLong(&known);
+        const bool longRest = !known || length - receiver.fed() > kDropBytes;
+        if (receiver.failure() != 0 && !receiver.answered() && longRest &&
             answerFailure(connection, receiver.failure()) == MHD_YES) {
             receiver.setAnswered();
         }

@@ -48,6 +48,7 @@ UploadReceiver::~UploadReceiver() {
 }
 
 void UploadReceiver::feed(const char* data, size_t size) {
+    m_fed += qint64(size);
     if (m_failure == 0 && MHD_post_process(m_processor, data, size) != MHD_YES && m_failure == 0) {
         fail(MHD_HTTP_BAD_REQUEST, QStringLiteral("the form data is malformed"));
     }

@@ -45,6 +45,8 @@ public:
     // Whether the failure has been answered before the body's end.
     bool answered() const { return m_answered; }
     void setAnswered() { m_answered = true; }
+    // The body's bytes fed so far.
+    qint64 fed() const { return m_fed; }
     // Whether the body came whole and finish() has run.
     bool finished() const { return m_finished; }
 
@@ -81,6 +83,7 @@ private:
     unsigned m_failure = 0;
     bool m_answered = false;
     bool m_finished = false;
+    qint64 m_fed = 0;
 };
 
 }  // namespace varnholt::serve
