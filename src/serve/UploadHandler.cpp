@@ -126,17 +126,24 @@ int UploadHandler::proceed(MHD_Connection* connection, UploadReceiver& receiver,
     if (*size != 0) {
         receiver.feed(data, *size);
         *size = 0;
+        // A short rest of the body is read and dropped, so the client reads
+        // the answer rather than a reset; a long one is answered at once
+        // where the library allows it, not after gigabytes that are dropped.
+        bool known = false;
+        const qint64 length = header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH).toLongLong(&known);
+        const bool longRest = !known || length - receiver.fed() > kDropBytes;
+        if (receiver.failure() != 0 && !receiver.answered() && longRest &&
+            answerFailure(connection, receiver.failure()) == MHD_YES) {
+            receiver.setAnswered();
+        }
+        return MHD_YES;
+    }
+    if (receiver.answered()) {
         return MHD_YES;
     }
     const UploadReceiver::Outcome outcome = receiver.finish();
     if (outcome.status != MHD_HTTP_OK) {
-        static const QByteArray kWhy[] = {"Bad upload\n", "File too large\n",
-                                          "Not enough free space\n", "Cannot save the upload\n"};
-        const int why = outcome.status == MHD_HTTP_BAD_REQUEST            ? 0
-                        : outcome.status == MHD_HTTP_CONTENT_TOO_LARGE    ? 1
-                        : outcome.status == MHD_HTTP_INSUFFICIENT_STORAGE ? 2
-                                                                          : 3;
-        return sendText(connection, outcome.status, kWhy[why]);
+        return answerFailure(connection, outcome.status);
     }
     // A form in a browser goes back to the folder, where the files now are;
     // any other client gets the names they were saved under.
@@ -150,8 +157,21 @@ int UploadHandler::proceed(MHD_Connection* connection, UploadReceiver& receiver,
     return sendText(connection, MHD_HTTP_OK, names);
 }
 
+int UploadHandler::answerFailure(MHD_Connection* connection, unsigned status) {
+    switch (status) {
+        case MHD_HTTP_BAD_REQUEST:
+            return sendText(connection, status, "Bad upload\n");
+        case MHD_HTTP_CONTENT_TOO_LARGE:
+            return sendText(connection, status, "File too large\n");
+        case MHD_HTTP_INSUFFICIENT_STORAGE:
+            return sendText(connection, status, "Not enough free space\n");
+        default:
+            return sendText(connection, status, "Cannot save the upload\n");
+    }
+}
+
 void UploadHandler::ended(UploadReceiver* receiver, bool completed) {
-    if (!completed) {
+    if (!completed && !receiver->finished() && receiver->failure() == 0) {
         qCInfo(lcServe) << "An upload was cut off; its files are not kept";
     }
     delete receiver;

@@ -25,6 +25,8 @@ public:
     // A phone's upload stalls now and then (the screen locks, the network
     // changes): longer than the idle time of other requests.
     static constexpr unsigned kIdleSeconds = 60;
+    // After a failure, the most of a body read on only to be dropped.
+    static constexpr qint64 kDropBytes = 16 * 1024 * 1024;
 
     // token empty: the server is not private, and every upload is refused.
     UploadHandler(const PackageTree& tree, QByteArray token, qint64 maxFileBytes);
@@ -41,6 +43,7 @@ public:
 
 private:
     int refuse(MHD_Connection* connection, const char* url, QByteArray& folderUrl);
+    static int answerFailure(MHD_Connection* connection, unsigned status);
 
     const PackageTree& m_tree;
     QByteArray m_token;

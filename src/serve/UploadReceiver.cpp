@@ -48,6 +48,7 @@ UploadReceiver::~UploadReceiver() {
 }
 
 void UploadReceiver::feed(const char* data, size_t size) {
+    m_fed += qint64(size);
     if (m_failure == 0 && MHD_post_process(m_processor, data, size) != MHD_YES && m_failure == 0) {
         fail(MHD_HTTP_BAD_REQUEST, QStringLiteral("the form data is malformed"));
     }
@@ -61,10 +62,10 @@ bool UploadReceiver::take(const char* filename, const char* data, uint64_t offse
     }
     const bool continues =
         offset != 0 || (m_fd >= 0 && m_parts.back().size == 0 && m_parts.back().given == filename);
-    if (!continues && !startPart(filename)) {
+    if (!continues && !startFile(filename)) {
         return false;
     }
-    Part& part = m_parts.back();
+    Incoming& part = m_parts.back();
     if (qint64(size) > m_settings.maxFileBytes - part.size) {
         fail(MHD_HTTP_CONTENT_TOO_LARGE, QStringLiteral("%1 is over the limit of %2 bytes")
                                              .arg(QString::fromUtf8(safeUploadName(part.given)))
@@ -74,8 +75,8 @@ bool UploadReceiver::take(const char* filename, const char* data, uint64_t offse
     return write(part, data, size);
 }
 
-bool UploadReceiver::startPart(const char* filename) {
-    endPart();
+bool UploadReceiver::startFile(const char* filename) {
+    endFile();
     if (m_failure != 0) {
         return false;
     }
@@ -86,12 +87,12 @@ bool UploadReceiver::startPart(const char* filename) {
              QStringLiteral("cannot create a file in Received: %1").arg(std::strerror(error)));
         return false;
     }
-    m_parts.append(Part{QByteArray(filename), temporary.name, 0});
+    m_parts.append(Incoming{QByteArray(filename), temporary.name, 0});
     m_fd = temporary.fd;
     return true;
 }
 
-bool UploadReceiver::write(Part& part, const char* data, size_t size) {
+bool UploadReceiver::write(Incoming& part, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(m_fd, data, size);
         if (written < 0 && errno == EINTR) {
@@ -110,7 +111,7 @@ bool UploadReceiver::write(Part& part, const char* data, size_t size) {
     return true;
 }
 
-void UploadReceiver::endPart() {
+void UploadReceiver::endFile() {
     if (m_fd < 0) {
         return;
     }
@@ -139,7 +140,7 @@ void UploadReceiver::fail(unsigned status, const QString& why) {
 }
 
 void UploadReceiver::removeTemporaries() {
-    for (Part& part : m_parts) {
+    for (Incoming& part : m_parts) {
         if (!part.temporary.isEmpty()) {
             m_folder->remove(part.temporary);
             part.temporary.clear();
@@ -151,12 +152,13 @@ UploadReceiver::Outcome UploadReceiver::finish() {
     // The processor hands over what it still holds as it goes.
     const bool complete = MHD_destroy_post_processor(m_processor) == MHD_YES;
     m_processor = nullptr;
-    endPart();
+    m_finished = true;
+    endFile();
     if (m_failure == 0 && !complete) {
         fail(MHD_HTTP_BAD_REQUEST, QStringLiteral("the form data ended early"));
     }
     Outcome outcome;
-    for (Part& part : m_parts) {
+    for (Incoming& part : m_parts) {
         if (m_failure != 0) {
             break;
         }

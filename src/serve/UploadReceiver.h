@@ -42,6 +42,13 @@ public:
     const QByteArray& returnTo() const { return m_settings.returnTo; }
     // The HTTP status of the failure, 0 while all is well.
     unsigned failure() const { return m_failure; }
+    // Whether the failure has been answered before the body's end.
+    bool answered() const { return m_answered; }
+    void setAnswered() { m_answered = true; }
+    // The body's bytes fed so far.
+    qint64 fed() const { return m_fed; }
+    // Whether the body came whole and finish() has run.
+    bool finished() const { return m_finished; }
 
     struct Outcome {
         unsigned status = 0;      // 200 when every file was saved
@@ -57,23 +64,26 @@ public:
     bool take(const char* filename, const char* data, uint64_t offset, size_t size);
 
 private:
-    struct Part {
+    struct Incoming {
         QByteArray given;      // the name the client sent
         QByteArray temporary;  // empty once removed or published
         qint64 size = 0;
     };
-    bool startPart(const char* filename);
-    bool write(Part& part, const char* data, size_t size);
-    void endPart();
+    bool startFile(const char* filename);
+    bool write(Incoming& part, const char* data, size_t size);
+    void endFile();
     void fail(unsigned status, const QString& why);
     void removeTemporaries();
 
     std::unique_ptr<ReceivedFolder> m_folder;
     Settings m_settings;
     MHD_PostProcessor* m_processor = nullptr;
-    QList<Part> m_parts;
+    QList<Incoming> m_parts;
     int m_fd = -1;  // the last part's temporary while it is written
     unsigned m_failure = 0;
+    bool m_answered = false;
+    bool m_finished = false;
+    qint64 m_fed = 0;
 };
 
 }  // namespace varnholt::serve

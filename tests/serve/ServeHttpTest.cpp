@@ -240,6 +240,7 @@ TEST_F(ServeHttpTest, PrivateLinkServesOnlyUnderItsPrefix) {
     EXPECT_TRUE(page.body.contains("href=\"" + base + "/files/\""));
     EXPECT_TRUE(page.body.contains("href=\"?zip\""));
     EXPECT_FALSE(page.body.contains("href=\"/\""));
+    EXPECT_FALSE(page.body.contains("<form"));  // uploads were not asked for
     EXPECT_EQ(get(base + "/files/?zip").header("content-type"), "application/zip");
 
     // The token stays out of the command line any user can read.

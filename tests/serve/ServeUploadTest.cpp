@@ -131,6 +131,12 @@ TEST_F(ServeUploadTest, RefusalsLeaveNothingBehind) {
          {},
          kBase + "/",
          413},
+        {"more than the free space",
+         {"--allow-uploads"},
+         token,
+         {"-H", "Content-Length: 900000000000000000"},
+         kBase + "/",
+         507},
         {"Received is a link", {"--allow-uploads"}, token, {}, kBase + "/", 500},
     };
     for (const auto& c : cases) {
@@ -152,36 +158,47 @@ TEST_F(ServeUploadTest, RefusalsLeaveNothingBehind) {
     }
 }
 
-TEST_F(ServeUploadTest, AnUploadCutOffMidwayLeavesNoFile) {
+TEST_F(ServeUploadTest, UploadsCutOffLeaveNoFileAndFreeTheirSlot) {
     serve();
-    test::LoopbackSocket client(SOCK_STREAM);
-    ASSERT_TRUE(client.connect(m_server->port()));
-    const QByteArray head =
-        "--cut-off-boundary\r\nContent-Disposition: form-data; name=\"file\"; "
-        "filename=\"half.bin\"\r\n\r\n" +
-        QByteArray(200000, 'h');
-    const QByteArray request = "POST " + kBase +
-                               "/ HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                               "Content-Type: multipart/form-data; boundary=cut-off-boundary\r\n"
-                               "Content-Length: 1000000\r\n\r\n" +
-                               head;
-    ASSERT_EQ(::send(client.fd(), request.constData(), size_t(request.size()), MSG_NOSIGNAL),
-              request.size());
-    const auto waitFor = [&](bool present) {
+    // Uploads that stop halfway: their headers and 200 kB of a 1 MB body.
+    const auto halfUpload = [&] {
+        test::LoopbackSocket client(SOCK_STREAM);
+        EXPECT_TRUE(client.connect(m_server->port()));
+        const QByteArray request =
+            "POST " + kBase +
+            "/ HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+            "Content-Type: multipart/form-data; boundary=cut-off-boundary\r\n"
+            "Content-Length: 1000000\r\n\r\n"
+            "--cut-off-boundary\r\nContent-Disposition: form-data; name=\"file\"; "
+            "filename=\"half.bin\"\r\n\r\n" +
+            QByteArray(200000, 'h');
+        EXPECT_EQ(::send(client.fd(), request.constData(), size_t(request.size()), MSG_NOSIGNAL),
+                  request.size());
+        return client;
+    };
+    const auto waitForTemporaries = [&](qsizetype count) {
         for (int i = 0; i < 2000; ++i) {  // a bound for a busy machine, not a timing
-            const bool temporary = !received().filter(".upload-").isEmpty();
-            if (temporary == present) {
+            if (received().filter(".upload-").size() == count) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
     };
-    ASSERT_TRUE(waitFor(true)) << "the upload never began";
-    client.close();
-    EXPECT_TRUE(waitFor(false)) << received().join(", ").toStdString();
+    std::vector<test::LoopbackSocket> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.push_back(halfUpload());
+        ASSERT_TRUE(waitForTemporaries(i + 1)) << "upload " << i << " never began";
+    }
+    EXPECT_EQ(upload({form("fifth.txt", "5")}).status, 503);
+
+    clients.clear();  // every client gone midway
+    EXPECT_TRUE(waitForTemporaries(0)) << received().join(", ").toStdString();
     EXPECT_TRUE(received().isEmpty());
     EXPECT_FALSE(QFile::exists(m_package + "/" + ReceivedLog::kFileName));
+    // Their slots are free again.
+    EXPECT_EQ(upload({form("later.txt", "later")}).status, 200);
+    EXPECT_EQ(received(), QStringList{"later.txt"});
 }
 
 }  // namespace
