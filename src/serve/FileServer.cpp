@@ -33,17 +33,19 @@ MHD_Result onRequest(void* self, MHD_Connection* connection, const char* url, co
                      const char*, const char* data, size_t* uploadSize, void** state) {
     // The answer waits for the whole request: one queued while a body may
     // still come would cost the connection its keep-alive. A body is read
-    // and dropped; other methods are refused at once, their body unread.
+    // and dropped; other methods are refused at once, after their body only
+    // when it is short and on its way.
     auto* server = static_cast<FileServer*>(self);
     const bool readable = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 ||
                           std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
-    if (*state == nullptr && readable) {
+    UploadHandler* uploads = server->uploads();
+    const bool upload = uploads != nullptr && std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
+    if (*state == nullptr && upload) {
+        return MHD_Result(uploads->begin(connection, url, state));
+    }
+    if (*state == nullptr && (readable || drainBeforeAnswer(connection))) {
         *state = &seen;
         return MHD_YES;
-    }
-    UploadHandler* uploads = server->uploads();
-    if (*state == nullptr && uploads != nullptr && std::strcmp(method, MHD_HTTP_METHOD_POST) == 0) {
-        return MHD_Result(uploads->begin(connection, url, state));
     }
     if (*state != nullptr && *state != &seen) {
         return MHD_Result(

@@ -25,4 +25,14 @@ int sendRedirect(MHD_Connection* connection, unsigned status, const QByteArray& 
     return sendReply(connection, status, response);
 }
 
+bool drainBeforeAnswer(MHD_Connection* connection) {
+    const char* expect =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_EXPECT);
+    bool known = false;
+    const long long length = QByteArray(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                                    MHD_HTTP_HEADER_CONTENT_LENGTH))
+                                 .toLongLong(&known);
+    return expect == nullptr && known && length > 0 && length <= kDropBytes;
+}
+
 }  // namespace varnholt::serve

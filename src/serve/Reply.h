@@ -18,4 +18,13 @@ int sendText(MHD_Connection* connection, unsigned status, const QByteArray& text
 // An empty answer that sends the client to location.
 int sendRedirect(MHD_Connection* connection, unsigned status, const QByteArray& location);
 
+// After a refusal, the most of a body read on only to be dropped.
+inline constexpr long long kDropBytes = 16 * 1024 * 1024;
+
+// Whether a request refused before its body should still read that body:
+// a short one that the client sends anyway (no "Expect: 100-continue").
+// Closing on unread bytes makes the system reset the connection, and the
+// client may lose the answer with it.
+bool drainBeforeAnswer(MHD_Connection* connection);
+
 }  // namespace varnholt::serve

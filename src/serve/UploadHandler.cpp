@@ -52,8 +52,8 @@ UploadHandler::UploadHandler(const PackageTree& tree, QByteArray token, qint64 m
 
 int UploadHandler::begin(MHD_Connection* connection, const char* url, void** state) {
     QByteArray folderUrl;
-    if (const int refused = refuse(connection, url, folderUrl); refused >= 0) {
-        return refused;
+    if (const unsigned status = refusal(connection, url, folderUrl); status != 0) {
+        return refuse(connection, status, state);
     }
     bool known = false;
     const qint64 length = header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH).toLongLong(&known);
@@ -61,16 +61,16 @@ int UploadHandler::begin(MHD_Connection* connection, const char* url, void** sta
     if (known && space >= 0 && length > space) {
         qCWarning(lcServe).noquote()
             << QStringLiteral("Upload of %1 bytes refused: %2 bytes free").arg(length).arg(space);
-        return sendText(connection, MHD_HTTP_INSUFFICIENT_STORAGE, "Not enough free space\n");
+        return refuse(connection, MHD_HTTP_INSUFFICIENT_STORAGE, state);
     }
     if (m_active.fetch_add(1) >= kUploadLimit) {
         m_active.fetch_sub(1);
-        return sendText(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Too many uploads at once\n");
+        return refuse(connection, MHD_HTTP_SERVICE_UNAVAILABLE, state);
     }
     std::unique_ptr<ReceivedFolder> folder = ReceivedFolder::open(m_tree.rootFd());
     if (!folder) {
         m_active.fetch_sub(1);
-        return sendText(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "Cannot receive files\n");
+        return refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, state);
     }
     auto* receiver = new UploadReceiver(
         connection, std::move(folder),
@@ -78,25 +78,35 @@ int UploadHandler::begin(MHD_Connection* connection, const char* url, void** sta
     if (!receiver->valid()) {
         delete receiver;
         m_active.fetch_sub(1);
-        return sendText(connection, MHD_HTTP_BAD_REQUEST, "Bad request\n");
+        return refuse(connection, MHD_HTTP_BAD_REQUEST, state);
     }
     MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, kIdleSeconds);
     *state = receiver;
     return MHD_YES;
 }
 
-// The answer for a POST that is not let in, or -1 for one that is.
-int UploadHandler::refuse(MHD_Connection* connection, const char* url, QByteArray& folderUrl) {
+int UploadHandler::refuse(MHD_Connection* connection, unsigned status, void** state) {
+    if (!drainBeforeAnswer(connection)) {
+        return answerFailure(connection, status);
+    }
+    // Not counted among the uploads at once: a refused request must not
+    // hold a slot while its body is dropped.
+    *state = UploadReceiver::refused(status);
+    return MHD_YES;
+}
+
+unsigned UploadHandler::refusal(MHD_Connection* connection, const char* url,
+                                QByteArray& folderUrl) {
     if (m_token.isEmpty()) {
-        return sendText(connection, MHD_HTTP_FORBIDDEN, "Uploads need a private link\n");
+        return MHD_HTTP_FORBIDDEN;
     }
     const PrivatePath split = splitPrivatePath(url, m_token);
     if (split.status == PrivatePath::Status::NotFound) {
-        return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+        return MHD_HTTP_NOT_FOUND;
     }
     const RequestPath path = parseRequestPath(split.rest.isEmpty() ? "/" : split.rest);
     if (path.status == RequestPath::Status::BadRequest) {
-        return sendText(connection, MHD_HTTP_BAD_REQUEST, "Bad request\n");
+        return MHD_HTTP_BAD_REQUEST;
     }
     PackageTree::Target target;
     if (path.status == RequestPath::Status::Ok) {
@@ -106,7 +116,7 @@ int UploadHandler::refuse(MHD_Connection* connection, const char* url, QByteArra
         ::close(target.fd);
     }
     if (target.kind != PackageTree::Target::Kind::Folder) {
-        return sendText(connection, MHD_HTTP_NOT_FOUND, "Not found\n");
+        return MHD_HTTP_NOT_FOUND;
     }
     folderUrl = m_prefix;
     for (const QByteArray& name : path.names) {
@@ -115,10 +125,9 @@ int UploadHandler::refuse(MHD_Connection* connection, const char* url, QByteArra
     folderUrl += '/';
     const QByteArray type = header(connection, MHD_HTTP_HEADER_CONTENT_TYPE).toLower();
     if (!type.trimmed().startsWith("multipart/form-data")) {
-        return sendText(connection, MHD_HTTP_UNSUPPORTED_MEDIA_TYPE,
-                        "Uploads are sent as multipart/form-data\n");
+        return MHD_HTTP_UNSUPPORTED_MEDIA_TYPE;
     }
-    return -1;
+    return 0;
 }
 
 int UploadHandler::proceed(MHD_Connection* connection, UploadReceiver& receiver, const char* data,
@@ -161,6 +170,14 @@ int UploadHandler::answerFailure(MHD_Connection* connection, unsigned status) {
     switch (status) {
         case MHD_HTTP_BAD_REQUEST:
             return sendText(connection, status, "Bad upload\n");
+        case MHD_HTTP_FORBIDDEN:
+            return sendText(connection, status, "Uploads need a private link\n");
+        case MHD_HTTP_NOT_FOUND:
+            return sendText(connection, status, "Not found\n");
+        case MHD_HTTP_UNSUPPORTED_MEDIA_TYPE:
+            return sendText(connection, status, "Uploads are sent as multipart/form-data\n");
+        case MHD_HTTP_SERVICE_UNAVAILABLE:
+            return sendText(connection, status, "Too many uploads at once\n");
         case MHD_HTTP_CONTENT_TOO_LARGE:
             return sendText(connection, status, "File too large\n");
         case MHD_HTTP_INSUFFICIENT_STORAGE:
@@ -174,8 +191,10 @@ void UploadHandler::ended(UploadReceiver* receiver, bool completed) {
     if (!completed && !receiver->finished() && receiver->failure() == 0) {
         qCInfo(lcServe) << "An upload was cut off; its files are not kept";
     }
+    if (receiver->counted()) {
+        m_active.fetch_sub(1);
+    }
     delete receiver;
-    m_active.fetch_sub(1);
 }
 
 }  // namespace varnholt::serve

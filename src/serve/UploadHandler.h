@@ -25,8 +25,6 @@ public:
     // A phone's upload stalls now and then (the screen locks, the network
     // changes): longer than the idle time of other requests.
     static constexpr unsigned kIdleSeconds = 60;
-    // After a failure, the most of a body read on only to be dropped.
-    static constexpr qint64 kDropBytes = 16 * 1024 * 1024;
 
     // token empty: the server is not private, and every upload is refused.
     UploadHandler(const PackageTree& tree, QByteArray token, qint64 maxFileBytes);
@@ -42,7 +40,10 @@ public:
     void ended(UploadReceiver* receiver, bool completed);
 
 private:
-    int refuse(MHD_Connection* connection, const char* url, QByteArray& folderUrl);
+    // The status a POST is refused with, 0 when it is let in.
+    unsigned refusal(MHD_Connection* connection, const char* url, QByteArray& folderUrl);
+    // Answers a refusal now, or after the short body the client sends anyway.
+    int refuse(MHD_Connection* connection, unsigned status, void** state);
     static int answerFailure(MHD_Connection* connection, unsigned status);
 
     const PackageTree& m_tree;

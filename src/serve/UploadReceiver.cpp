@@ -35,7 +35,16 @@ UploadReceiver::UploadReceiver(MHD_Connection* connection, std::unique_ptr<Recei
                                Settings settings)
     : m_folder(std::move(folder)),
       m_settings(std::move(settings)),
-      m_processor(MHD_create_post_processor(connection, kProcessorBuffer, &onData, this)) {}
+      m_processor(connection == nullptr
+                      ? nullptr
+                      : MHD_create_post_processor(connection, kProcessorBuffer, &onData, this)) {}
+
+UploadReceiver* UploadReceiver::refused(unsigned status) {
+    auto* receiver = new UploadReceiver(nullptr, nullptr, Settings{});
+    receiver->m_failure = status;
+    receiver->m_counted = false;
+    return receiver;
+}
 
 UploadReceiver::~UploadReceiver() {
     if (m_processor != nullptr) {
@@ -150,7 +159,8 @@ void UploadReceiver::removeTemporaries() {
 
 UploadReceiver::Outcome UploadReceiver::finish() {
     // The processor hands over what it still holds as it goes.
-    const bool complete = MHD_destroy_post_processor(m_processor) == MHD_YES;
+    const bool complete =
+        m_processor == nullptr || MHD_destroy_post_processor(m_processor) == MHD_YES;
     m_processor = nullptr;
     m_finished = true;
     endFile();

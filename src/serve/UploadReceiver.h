@@ -31,6 +31,9 @@ public:
     };
     UploadReceiver(MHD_Connection* connection, std::unique_ptr<ReceivedFolder> folder,
                    Settings settings);
+    // A request refused before its body, which is read and dropped before
+    // the refusal is answered.
+    static UploadReceiver* refused(unsigned status);
     ~UploadReceiver();
     UploadReceiver(const UploadReceiver&) = delete;
     UploadReceiver& operator=(const UploadReceiver&) = delete;
@@ -49,6 +52,8 @@ public:
     qint64 fed() const { return m_fed; }
     // Whether the body came whole and finish() has run.
     bool finished() const { return m_finished; }
+    // Whether it holds one of the server's upload slots.
+    bool counted() const { return m_counted; }
 
     struct Outcome {
         unsigned status = 0;      // 200 when every file was saved
@@ -83,6 +88,7 @@ private:
     unsigned m_failure = 0;
     bool m_answered = false;
     bool m_finished = false;
+    bool m_counted = true;
     qint64 m_fed = 0;
 };
 
