@@ -1,6 +1,8 @@
 #include "PrivatePath.h"
 
-#include <algorithm>
+#include <QString>
+
+#include "quickhost/LinkToken.h"
 
 namespace varnholt::serve {
 
@@ -11,13 +13,8 @@ constexpr QByteArrayView kLead = "/s/";
 }  // namespace
 
 bool isValidToken(QByteArrayView token) {
-    if (token.size() < 16 || token.size() > 128) {
-        return false;
-    }
-    return std::all_of(token.begin(), token.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '_';
-    });
+    // The app's own rule, so the two can never disagree on a token.
+    return LinkToken::isWellFormed(QString::fromLatin1(token.data(), token.size()));
 }
 
 bool sameToken(QByteArrayView a, QByteArrayView b) {
