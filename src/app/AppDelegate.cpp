@@ -329,10 +329,15 @@ void AppDelegate::startPackage(const QString& path) {
 }
 
 void AppDelegate::reshare(const QString& path, ServeOptions options) {
-    qCInfo(lcApp).noquote() << QStringLiteral("Serving %1 anew%2")
-                                   .arg(path, options.privately
-                                                  ? QStringLiteral(" with a new private link")
-                                                  : QStringLiteral(" at its bare address"));
+    const auto now = m_registry.info(path);
+    const bool freshLink = options.newLink || !now || !now->isPrivate();
+    const QString link = !options.privately ? QStringLiteral(" at its bare address")
+                         : freshLink        ? QStringLiteral(" with a new private link")
+                                            : QStringLiteral(" with its private link");
+    qCInfo(lcApp).noquote() << QStringLiteral("Serving %1 anew%2%3")
+                                   .arg(path, link,
+                                        options.uploads ? QStringLiteral(", taking uploads")
+                                                        : QString());
     m_privately.insert(path, options.privately);
     m_registry.restartInBackground(path, options, reportStart());
     refresh();

@@ -12,7 +12,6 @@ namespace varnholt {
 void ShareFollower::follow(const QuickHostRegistry& registry, PanelData& data,
                            ExposureMonitor* exposure) {
     QHash<qint32, QString> links;
-    QSet<QString> watched;
     QList<ReceivedFile> arrived;
     const auto& running = registry.running();
     for (auto it = running.cbegin(); it != running.cend(); ++it) {
@@ -20,11 +19,15 @@ void ShareFollower::follow(const QuickHostRegistry& registry, PanelData& data,
             links.insert(it->pid, it->linkPath());
         }
         if (it->uploads) {
-            watched.insert(it.key());
             arrived += m_watch.poll(it.key(), it->pid);
         }
     }
-    m_watch.keepOnly(watched);
+    // Counts last as long as the package is listed, across its servers.
+    QSet<QString> listed;
+    for (const QuickHostPackage& package : data.quick) {
+        listed.insert(package.path);
+    }
+    m_watch.keepOnly(listed);
     for (HostedPort& server : data.servers) {
         if (server.kind == HostedPort::Kind::Process) {
             server.linkPath = links.value(server.pid);

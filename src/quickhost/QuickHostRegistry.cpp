@@ -143,7 +143,12 @@ std::optional<QuickHostEntry> QuickHostRegistry::start(const QString& path, Serv
 void QuickHostRegistry::startInBackground(const QString& path, Started done, ServeOptions options) {
     const auto entry = spawnChecked(path, options);
     if (!entry) {
-        QTimer::singleShot(0, m_waits.get(), [done, why = m_lastFailure] { done(false, why); });
+        // Still under way until done has heard of the failure.
+        ++m_startsUnderWay;
+        QTimer::singleShot(0, m_waits.get(), [this, done, why = m_lastFailure] {
+            --m_startsUnderWay;
+            done(false, why);
+        });
         return;
     }
     waitUntilListening(path, *entry, std::move(done));
@@ -175,7 +180,8 @@ void QuickHostRegistry::restartInBackground(const QString& path, ServeOptions op
             done(false, {});  // started again meanwhile, as the user asked
             return;
         }
-        const auto entry = spawnChecked(path, options, old->port);
+        const QString kept = options.newLink ? QString() : old->token;
+        const auto entry = spawnChecked(path, options, old->port, kept);
         if (!entry) {
             done(false, m_lastFailure);
             return;
@@ -187,13 +193,16 @@ void QuickHostRegistry::restartInBackground(const QString& path, ServeOptions op
 
 std::optional<QuickHostEntry> QuickHostRegistry::spawnChecked(const QString& path,
                                                               ServeOptions options,
-                                                              qint64 preferredPort) {
+                                                              qint64 preferredPort,
+                                                              const QString& keptToken) {
     m_lastFailure.clear();
     if (const auto why = checkPackage(path)) {
         return fail(*why);
     }
     QString token;
-    if (options.privately) {
+    if (options.privately && !keptToken.isEmpty()) {
+        token = keptToken;
+    } else if (options.privately) {
         const auto made = LinkToken::make();
         if (!made) {
             return fail(

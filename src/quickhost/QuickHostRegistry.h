@@ -56,8 +56,10 @@ public:
     void startInBackground(const QString& path, Started done, ServeOptions options = {});
     // Serves a running package anew with other options (a private link, a
     // new one, uploads): the old server stops first, so an old link stops
-    // working at once, and the new one takes the same port when it can.
+    // working at once (unless it is kept), and the new one takes the same
+    // port when it can.
     void restartInBackground(const QString& path, ServeOptions options, Started done);
+    // Starts whose outcome done has not heard yet.
     int startsUnderWay() const { return m_startsUnderWay; }
     void stop(const QString& path);
     void pruneDead();
@@ -91,7 +93,8 @@ private:
     // Checks the package, takes a port and starts its server, whose entry is
     // in the table when it returns; absent on failure (lastFailure says why).
     std::optional<QuickHostEntry> spawnChecked(const QString& path, ServeOptions options,
-                                               qint64 preferredPort = 0);
+                                               qint64 preferredPort = 0,
+                                               const QString& keptToken = {});
     void waitUntilListening(const QString& path, const QuickHostEntry& entry, Started done);
     // The server a start spawned is running: it listens, or has not died
     // before the wait ran out. Else it fails and leaves the table.

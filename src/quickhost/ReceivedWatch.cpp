@@ -48,7 +48,10 @@ QList<ReceivedFile> ReceivedWatch::poll(const QString& packagePath, qint32 pid) 
     const qint64 size = fd < 0 ? 0 : qint64(st.st_size);
     auto it = m_seen.find(packagePath);
     if (it == m_seen.end() || it->pid != pid) {
-        m_seen.insert(packagePath, Seen{pid, size, 0});
+        // A package served anew (a new link, uploads turned on) keeps its
+        // count; only its reading starts over, at the end.
+        const int count = it == m_seen.end() ? 0 : it->count;
+        m_seen.insert(packagePath, Seen{pid, size, count});
         if (fd >= 0) {
             ::close(fd);
         }

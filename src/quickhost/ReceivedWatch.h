@@ -22,9 +22,10 @@ public:
     // of a server (a new pid) starts at the record's end: what came before
     // the app watched was announced then, or belongs to an earlier run.
     QList<ReceivedFile> poll(const QString& packagePath, qint32 pid);
-    // How many files this server received while watched.
+    // How many files the package received while watched, over every
+    // server it had since.
     int count(const QString& packagePath) const;
-    // Drops every package not in watched (their servers have stopped).
+    // Drops every package not in watched (removed or paused).
     void keepOnly(const QSet<QString>& watched);
 
 private:

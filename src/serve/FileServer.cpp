@@ -16,6 +16,7 @@
 #include "ListingPage.h"
 #include "Log.h"
 #include "PrivatePath.h"
+#include "ReceivedFolder.h"
 #include "Reply.h"
 #include "RequestPath.h"
 #include "UploadReceiver.h"
@@ -28,6 +29,11 @@ namespace {
 // The state of a request that is answered once whole; an upload's is its
 // receiver.
 int seen = 0;
+
+// Whether a path lies in the folder visitors' uploads land in.
+bool isReceived(const QList<QByteArray>& names) {
+    return !names.isEmpty() && names.first() == ReceivedFolder::kName;
+}
 
 MHD_Result onRequest(void* self, MHD_Connection* connection, const char* url, const char* method,
                      const char*, const char* data, size_t* uploadSize, void** state) {
@@ -200,7 +206,8 @@ int FileServer::answer(MHD_Connection* connection, const char* url, const char* 
     switch (target.kind) {
         case PackageTree::Target::Kind::File:
             return answerFile(connection, target,
-                              path.names.isEmpty() ? QByteArray() : path.names.back());
+                              path.names.isEmpty() ? QByteArray() : path.names.back(),
+                              isReceived(path.names));
         case PackageTree::Target::Kind::Folder:
             return answerFolder(connection, path.names, path.trailingSlash || raw == "/", target.fd,
                                 head);
@@ -218,7 +225,7 @@ int FileServer::answerPrivateRoot(MHD_Connection* connection) {
 }
 
 int FileServer::answerFile(MHD_Connection* connection, PackageTree::Target& file,
-                           const QByteArray& name) {
+                           const QByteArray& name, bool fromVisitors) {
     const qint64 size = qint64(file.st.st_size);
     const QByteArray tag = entityTag(file.st);
     const QByteArray modified = httpDate(file.st.st_mtime);
@@ -262,6 +269,12 @@ int FileServer::answerFile(MHD_Connection* connection, PackageTree::Target& file
     addFileHeaders(response, tag, modified);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
                             contentTypeFor(name).constData());
+    if (fromVisitors) {
+        // What anyone with the link sent in: shown, never run as a page of
+        // this share (its script could read every other file of it).
+        MHD_add_response_header(response, "Content-Security-Policy", "sandbox");
+        MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    }
     if (partial) {
         const QByteArray span = "bytes " + QByteArray::number(range.first) + '-' +
                                 QByteArray::number(range.last) + '/' + QByteArray::number(size);
@@ -294,7 +307,7 @@ int FileServer::answerFolder(MHD_Connection* connection, const QList<QByteArray>
     }
     PackageTree::Target index = m_tree->find(QList<QByteArray>(names) << "index.html");
     if (index.kind == PackageTree::Target::Kind::File) {
-        return answerFile(connection, index, "index.html");
+        return answerFile(connection, index, "index.html", isReceived(names));
     }
     if (index.fd >= 0) {
         ::close(index.fd);

@@ -50,7 +50,9 @@ public:
 
 private:
     int answerPrivateRoot(MHD_Connection* connection);
-    int answerFile(MHD_Connection* connection, PackageTree::Target& file, const QByteArray& name);
+    // fromVisitors: a file of the uploads' folder, kept from running script.
+    int answerFile(MHD_Connection* connection, PackageTree::Target& file, const QByteArray& name,
+                   bool fromVisitors = false);
     int answerFolder(MHD_Connection* connection, const QList<QByteArray>& names, bool trailingSlash,
                      int fd, bool head);
     int answerZip(MHD_Connection* connection, const QList<QByteArray>& names, bool head);

@@ -226,6 +226,13 @@ TEST(SharePopupTest, ShowsTheTextAsACrispCodeOnWhiteWithAQuietZone) {
     SharePopup popup(QStringLiteral("192.168.1.20"));
     ASSERT_TRUE(popup.code());
     EXPECT_EQ(popup.findChild<QLabel*>(QStringLiteral("shareText"))->text(), "192.168.1.20");
+    // A private link fits the card, shortened in its middle, whole behind Copy.
+    const QString link = "http://192.168.1.20:1010/s/XT9SGKvQdOWCmfeS-mKYbg/";
+    SharePopup longer(link);
+    const QLabel* shown = longer.findChild<QLabel*>(QStringLiteral("shareText"));
+    EXPECT_TRUE(shown->text().startsWith("http://") && shown->text().endsWith("bg/"));
+    EXPECT_LE(shown->sizeHint().width(), longer.codeRect().width());
+    EXPECT_EQ(shown->toolTip(), link);
     QImage image(popup.size(), QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     popup.render(&image);

@@ -132,6 +132,12 @@ TEST(ExposureTracker, MessagesAndTooltip) {
               "shop is now reachable from the network at http://192.168.1.23:3000/");
     EXPECT_EQ(exposureMessage(shop, "not connected", ""),
               "shop is now reachable from the network on port 3000");
+    // A private share is reached only by its link, which a notice (seen on a
+    // locked screen too) does not show.
+    HostedPort secret = net(15, 1010, "Trip");
+    secret.linkPath = "s/AAAAAAAAAAAAAAAAAAAAAA/";
+    EXPECT_EQ(exposureMessage(secret, "192.168.1.23", "Home Net"),
+              "Trip is now reachable from Home Net by its private link on port 1010");
     EXPECT_EQ(exposureToolTip({}), "Varnholt");
     EXPECT_EQ(exposureToolTip({shop, {12, "node", 5173, "LOCAL", "app"}, net(13, 8080, "api")}),
               "Varnholt \u2014 reachable from the network:\nshop :3000\napi :8080");

@@ -282,9 +282,9 @@ TEST_F(RowActionsTest, SharingChoicesReshareAndLinksCarryTheSecret) {
         const char* item;
         ServeOptions asked;
     } presses[] = {
-        {open, "Private Link", {true, false}},   {secret, "Private Link", {false, false}},
-        {secret, "New Link", {true, false}},     {taking, "New Link", {true, true}},
-        {secret, "Allow Uploads", {true, true}}, {taking, "Allow Uploads", {true, false}},
+        {open, "Private Link", {true, false}},     {secret, "Private Link", {false, false}},
+        {secret, "New Link", {true, false, true}}, {taking, "New Link", {true, true, true}},
+        {secret, "Allow Uploads", {true, true}},   {taking, "Allow Uploads", {true, false}},
     };
     for (const auto& press : presses) {
         SCOPED_TRACE(press.item);

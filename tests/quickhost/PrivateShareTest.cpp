@@ -106,27 +106,35 @@ TEST_F(PrivateShareTest, TheSecretStaysOutOfTheCommandLineAndSurvivesTheApp) {
     EXPECT_FALSE(later.info(open)->isPrivate());
 }
 
-// A new link is a new server on the same port: the old one, and with it the
-// old link, is gone at once.
-TEST_F(PrivateShareTest, ANewLinkRestartsOnTheSamePort) {
+// Each choice is a new server on the same port, and the old one is gone at
+// once; the link changes only when a new one is asked for.
+TEST_F(PrivateShareTest, ServingAnewKeepsThePortAndTheLinkUnlessANewOneIsAsked) {
     QuickHostRegistry reg = registry();
     const QString pkg = package("Album");
-    const auto before = reg.start(pkg, {true, true});
-    track(before);
-    ASSERT_TRUE(before);
-    std::optional<bool> started;
-    reg.restartInBackground(pkg, {true, false}, [&](bool ok, const QString&) { started = ok; });
-    ASSERT_TRUE(test::waitUntil([&] { return started.has_value(); }, std::chrono::seconds(10)));
-    const auto after = reg.info(pkg);
-    track(after);
-    EXPECT_TRUE(*started);
-    ASSERT_TRUE(after);
-    EXPECT_NE(after->pid, before->pid);
-    EXPECT_EQ(after->port, before->port);
-    EXPECT_TRUE(after->isPrivate());
-    EXPECT_NE(after->token, before->token);
-    EXPECT_FALSE(after->uploads);
-    EXPECT_TRUE(test::waitUntilGone(before->pid, std::chrono::seconds(5)));
+    const auto first = reg.start(pkg, {true, true});
+    track(first);
+    ASSERT_TRUE(first);
+    QuickHostEntry before = *first;
+    const struct {
+        ServeOptions options;
+        bool sameLink;
+    } steps[] = {{{true, false}, true}, {{true, false, true}, false}, {{false, false}, false}};
+    for (const auto& step : steps) {
+        std::optional<bool> started;
+        reg.restartInBackground(pkg, step.options, [&](bool ok, const QString&) { started = ok; });
+        ASSERT_TRUE(test::waitUntil([&] { return started.has_value(); }, std::chrono::seconds(10)));
+        const auto after = reg.info(pkg);
+        track(after);
+        EXPECT_TRUE(*started);
+        ASSERT_TRUE(after);
+        EXPECT_NE(after->pid, before.pid);
+        EXPECT_EQ(after->port, before.port);
+        EXPECT_EQ(after->isPrivate(), step.options.privately);
+        EXPECT_EQ(after->token == before.token, step.sameLink);
+        EXPECT_EQ(after->uploads, step.options.uploads);
+        EXPECT_TRUE(test::waitUntilGone(before.pid, std::chrono::seconds(5)));
+        before = *after;
+    }
 }
 
 // The watch announces each recorded file once, from where it first looked,
@@ -148,9 +156,9 @@ TEST_F(PrivateShareTest, TheWatchReadsEachNewRecordOnce) {
     EXPECT_EQ(watch.poll(pkg, 100), (QList<ReceivedFile>{{"half", 1, "::1"}}));
     EXPECT_TRUE(watch.poll(pkg, 100).isEmpty());
     EXPECT_EQ(watch.count(pkg), 2);
-    // A new server starts a new count.
+    // A new server for the package reads on from the end and keeps counting.
     EXPECT_TRUE(watch.poll(pkg, 101).isEmpty());
-    EXPECT_EQ(watch.count(pkg), 0);
+    EXPECT_EQ(watch.count(pkg), 2);
 
     const QString linked = package("Linked");
     ASSERT_TRUE(QFile::link(record, linked + "/" + ReceivedLog::kFileName));

@@ -101,6 +101,13 @@ TEST_F(ServeUploadTest, SavesEveryFileUnderASafeNameAndRecordsIt) {
                            "enctype=\"multipart/form-data\">"));
     EXPECT_FALSE(page.body.contains(".varnholt-received"));
     EXPECT_EQ(curl({url(kBase + "/.varnholt-received")}).status, 404);
+
+    // A page someone uploaded is shown, never run as a page of the share.
+    upload({form("page.html", "<script>fetch('/')</script>")});
+    const auto sent = curl({url(kBase + "/Received/page.html")});
+    EXPECT_EQ(sent.status, 200);
+    EXPECT_EQ(sent.header("content-security-policy"), "sandbox");
+    EXPECT_EQ(curl({url(kBase + "/Album/x.txt")}).header("content-security-policy"), "");
 }
 
 TEST_F(ServeUploadTest, RefusalsLeaveNothingBehind) {

@@ -41,6 +41,14 @@ SharePopup::SharePopup(const QString& text, QWidget* parent)
     label->setAlignment(Qt::AlignHCenter);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setObjectName(QStringLiteral("shareText"));
+    // A private link is longer than the card is wide: shortened in the
+    // middle, where the secret is, with the whole of it in the tooltip and
+    // behind Copy.
+    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideMiddle, card);
+    if (shown != text) {
+        label->setText(shown);
+        label->setToolTip(text);
+    }
     layout->addWidget(label);
     m_copyButton = new ClosureButton(QStringLiteral("Copy"), true, 55, [this] {
         QGuiApplication::clipboard()->setText(m_text);

@@ -116,6 +116,10 @@ QString nameAndPort(const HostedPort& server) {
 QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid) {
     const QString head = shortName(server.friendlyName) +
                          QStringLiteral(" is now reachable from ") + reachedFrom(ssid);
+    if (!server.linkPath.isEmpty()) {
+        return head + QStringLiteral(" by its private link on port ") +
+               QString::number(server.port);
+    }
     if (ip == QLatin1String(HostScanner::kNotConnected)) {
         return head + QStringLiteral(" on port ") + QString::number(server.port);
     }

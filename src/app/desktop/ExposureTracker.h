@@ -40,7 +40,8 @@ QList<HostedPort> netServers(const QList<HostedPort>& servers);
 
 // "shop is now reachable from Home Net at http://192.168.1.23:3000/", or
 // "…from the network…" without a network name. Without a LAN address there is
-// no URL to give, so the port is named instead.
+// no URL to give, so the port is named instead; so it is for a private share,
+// whose link stays off the screen.
 QString exposureMessage(const HostedPort& server, const QString& ip, const QString& ssid);
 
 // The notices for the servers that just opened: one each for up to three,

@@ -44,7 +44,7 @@ QList<RowAction> sharingActions(const QString& path, const QuickHostEntry& runni
     link.checked = isPrivate;
     const bool uploads = running.uploads;
     RowAction fresh{QStringLiteral("New Link"), isPrivate, [path, uploads, actions] {
-                        actions->reshare(path, {true, uploads});
+                        actions->reshare(path, {true, uploads, true});
                     }};
     RowAction take{QStringLiteral("Allow Uploads"), isPrivate, [path, uploads, actions] {
                        actions->reshare(path, {true, !uploads});
